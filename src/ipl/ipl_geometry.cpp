@@ -1,0 +1,2 @@
+#include "ipl/ipl.h"
+#include "ipl/ipl_internal.h"
