@@ -17,7 +17,9 @@
 //   honour coi; geometry and compositing work on all channels. A neighbourhood operation reads
 //   real pixels outside the region where the image has them, and border pixels (by the image's
 //   border mode, per side) only beyond the image. The source and destination regions of one call
-//   must be the same size, except for the geometric functions that map one onto the other.
+//   must be the same size, except for the geometric functions that map one onto the other;
+//   those measure source points from the source region's first pixel and destination points
+//   from the destination region's, and write only inside the destination region.
 // - Results saturate to 0..255. Source and destination may be the same image.
 // - Errors. A null image, a header that is not 8-bit pixel-ordered, a region outside its image,
 //   mismatched region sizes or channel counts, or a failed allocation set a negative status and
