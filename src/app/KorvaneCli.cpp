@@ -1,0 +1,2 @@
+// korvane-cli: headless use of the editor's core.
+int main() { return 0; }
