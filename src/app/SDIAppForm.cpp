@@ -1,6 +1,908 @@
 #include "app/SDIAppForm.h"
 
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Dialogs.h"
+#include "app/Glyphs.h"
+#include "view/Vistelview.h"
+
+using namespace korvane;
+
+namespace {
+
+QColor ToQColor(TColor c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+TColor FromQColor(const QColor& c) { return RGBColor(c.red(), c.green(), c.blue()); }
+
+// Hints carry the tooltip and an empty long hint, as "text|".
+QString Hint(const char* tooltip) { return QString::fromUtf8(tooltip) + "|"; }
+
+// The tool column: button name, caption, code, panel, status text and popup.
+struct ToolEntry {
+  const char* button;
+  const char* caption;
+  int code;
+};
+constexpr ToolEntry kTools[] = {
+    {"adjust", "Adjust", ToolAdjust},   {"exch", "Colors", ToolColors},
+    {"move", "ImgCtrl", ToolImgCtrl},   {"warp", "Warp", ToolWarp},
+    {"shifter", "Shift", ToolShift},    {"filter3", "FilterA", ToolFilterA},
+    {"retouch", "Rtch", ToolRetouch},   {"draw", "Draw", ToolDraw},
+    {"IPLfilt", "FilterB", ToolFilterB}};
+
+const char* StatusTextFor(int code) {
+  switch (code) {
+    case ToolAdjust: return "Adjust RGB colors ...";
+    case ToolColors: return "Color manipulation ...";
+    case ToolImgCtrl: return "Image Control actions ...";
+    case ToolWarp: return "Image warping ...";
+    case ToolShift: return "Shift combining ...";
+    case ToolFilterA: return "Apply 3x3 filters ...";
+    case ToolRetouch: return "Retouch tools ...";
+    case ToolDraw: return "Drawing ...";
+    case ToolFilterB: return "IPL Filters ...";
+    case ToolConvolve7x7: return "Convolve 7x7 ...";
+    case ToolColorTwist: return "Color Twist ...";
+    case ToolHistogram: return "Histogram & stretching...";
+    default: return "";
+  }
+}
+
+// Adds a radio group of items (a "-" is a separator) with the given tags.
+QActionGroup* AddRadioItems(QMenu* menu, const QStringList& captions, const QList<int>& tags) {
+  auto* group = new QActionGroup(menu);
+  group->setExclusive(true);
+  int k = 0;
+  for (const QString& caption : captions) {
+    if (caption == "-") {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* item = menu->addAction(caption);
+    item->setCheckable(true);
+    item->setData(tags.isEmpty() ? k : tags.value(k));
+    group->addAction(item);
+    if (k == 0) item->setChecked(true);
+    ++k;
+  }
+  return group;
+}
+
+}  // namespace
+
+// --- colour swatch ---------------------------------------------------------------------------
+
+TColorShape::TColorShape(QWidget* parent) : QFrame(parent) {}
+
+void TColorShape::SetColor(const QColor& color) {
+  color_ = color;
+  update();
+}
+
+void TColorShape::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), color_);
+  p.setPen(Qt::black);
+  p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void TColorShape::mousePressEvent(QMouseEvent* event) {
+  if (OnMouseDown) OnMouseDown(event);
+}
+
+// --- construction ------------------------------------------------------------------------------
+
 TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle(QStringLiteral("Korvane_24 "));
+  setObjectName("SDIAppForm");
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPointSize(8);
+  setFont(font);
+  CanvasFont = font;
   resize(662, 572);
+  clock_.start();
+  Editor.SetDefaultColors();
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  setCentralWidget(central);
+
+  BuildSpeedPanel();
+  column->addWidget(SpeedPanel);
+
+  TabControl1 = new QWidget(central);
+  TabControl1->setObjectName("TabControl1");
+  auto* tabColumn = new QVBoxLayout(TabControl1);
+  tabColumn->setContentsMargins(2, 2, 2, 2);
+  tabColumn->setSpacing(0);
+  TabBar1 = new QTabBar(TabControl1);
+  TabBar1->setObjectName("TabBar1");
+  QFont bold = font;
+  bold.setBold(true);
+  TabBar1->setFont(bold);
+  TabBar1->setExpanding(false);
+  TabBar1->setDrawBase(false);
+  for (const char* tab : {"Basic", "Convolve7x7", "ColorTwist", "Histogram"}) TabBar1->addTab(tab);
+  tabColumn->addWidget(TabBar1);
+  auto* client = new QFrame(TabControl1);
+  client->setObjectName("TabClient");
+  client->setFrameShape(QFrame::StyledPanel);
+  auto* row = new QHBoxLayout(client);
+  row->setContentsMargins(2, 2, 2, 2);
+  row->setSpacing(2);
+  tabColumn->addWidget(client, 1);
+  column->addWidget(TabControl1, 1);
+
+  BuildToolColumn();
+  row->addWidget(Panel1);
+  BuildPaintArea();
+  row->addWidget(PanelPaint, 1);
+  BuildToolPanels();
+  for (QFrame* panel : {AdjPan, ExchPan, MovPan, WarpPan, ShiftPan, Flt3Pan, RtchPan, DrawPan,
+                        IPLPan1, Flt7Pan, TwistPan, HistoPan})
+    row->addWidget(panel);
+
+  BuildMenus();
+  BuildPopups();
+  BuildStatusBar();
+
+  connect(TabBar1, &QTabBar::currentChanged, this, &TSDIAppForm::TabControl1Change);
+  qApp->installEventFilter(this);
+  CreateForms();
+  setWindowTitle(CaptionText);
+}
+
+TSDIAppForm::~TSDIAppForm() {
+  qApp->removeEventFilter(this);
+  document_.Release();
+}
+
+void TSDIAppForm::CreateForms() {
+  // The dialogs live for the whole run, created in this order after the main window:
+  // AboutBox, TextForm, WngForm, BrushForm, NewImage, RestrictForm, ABrushForm, ContureForm,
+  // ChannelForm, GrayScaleForm, ZoomForm, GeneralParams, UserSave, ToolForm, ResizeForm,
+  // EnlargeForm, RotateForm, TutorialBox, LUTForm, ShadowForm.
+  WngForm = new TWngForm(this);
+  NewImage = new TNewImage(this);
+}
+
+void TSDIAppForm::BuildSpeedPanel() {
+  SpeedPanel = new QWidget(this);
+  SpeedPanel->setObjectName("SpeedPanel");
+  SpeedPanel->setFixedHeight(29);
+  auto* row = new QHBoxLayout(SpeedPanel);
+  row->setContentsMargins(2, 2, 2, 2);
+  row->setSpacing(0);
+  struct Button {
+    QToolButton** field;
+    const char* name;
+    const char* tooltip;
+    void (TSDIAppForm::*handler)();
+  };
+  const Button buttons[] = {
+      {&createnew, "createnew", "New", &TSDIAppForm::NewItemClick},
+      {&open, "open", "Open", &TSDIAppForm::OpenItemClick},
+      {&save, "save", "Save", &TSDIAppForm::SaveItemClick},
+      {&saveas, "saveas", "Save As", &TSDIAppForm::SavAsItemClick},
+      {&printer, "printer", "Print", &TSDIAppForm::PrintItemClick},
+      {&fonts, "fonts", "Font", &TSDIAppForm::fontsClick},
+      {&undo, "undo", "Undo", &TSDIAppForm::UndoItemClick},
+      {&revert, "revert", "Revert", &TSDIAppForm::RevertItemClick},
+      {&zoomin, "zoomin", "Zoom in", &TSDIAppForm::ImgCtrlZoomInClick},
+      {&zoomout, "zoomout", "Zoom out", &TSDIAppForm::ImgCtrlZoomOutClick},
+      {&fzoom, "fzoom", "Zoom floating", &TSDIAppForm::fzoomClick},
+      {&repan, "repan", "Center image on/off", &TSDIAppForm::ImgCtrlRePanClick},
+      {&brushes, "brushes", "Brushes", &TSDIAppForm::brushesClick},
+      {&restrict, "restrict", "Restrictions", &TSDIAppForm::restrictClick},
+      {&channels, "channels", "Transparency & channels", &TSDIAppForm::channelsClick},
+      {&conture, "conture", "Contour", &TSDIAppForm::contureClick},
+      {&adraw, "adraw", "Autobrush parameters", &TSDIAppForm::adrawClick},
+      {&shadow, "shadow", "Shadow settings", &TSDIAppForm::shadowClick},
+      {&panic, "panic", "Panic button", &TSDIAppForm::panicClick},
+  };
+  for (const Button& b : buttons) {
+    auto* button = new QToolButton(SpeedPanel);
+    button->setObjectName(b.name);
+    button->setFixedSize(25, 25);
+    button->setIconSize(QSize(20, 20));
+    button->setIcon(SpeedGlyph(b.name));
+    button->setAutoRaise(true);
+    button->setToolTip(b.tooltip);
+    button->setStatusTip(Hint(b.tooltip));
+    connect(button, &QToolButton::clicked, this, b.handler);
+    *b.field = button;
+    row->addWidget(button);
+  }
+  row->addStretch();
+}
+
+void TSDIAppForm::BuildToolColumn() {
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFixedWidth(53);
+  auto* column = new QVBoxLayout(Panel1);
+  column->setContentsMargins(2, 2, 2, 2);
+  column->setSpacing(0);
+  ToolButtons = new QButtonGroup(this);
+  ToolButtons->setExclusive(true);
+  QFont bold = font();
+  bold.setBold(true);
+  QToolButton** fields[] = {&adjust, &exch,    &move,    &warp,   &shifter,
+                            &filter3, &retouch, &draw, &IPLfilt};
+  int k = 0;
+  for (const ToolEntry& tool : kTools) {
+    auto* button = new QToolButton(Panel1);
+    button->setObjectName(tool.button);
+    button->setText(tool.caption);
+    button->setFixedSize(49, 20);
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    button->setFont(bold);
+    button->setStyleSheet("QToolButton { color: #0000ff; }");
+    ToolButtons->addButton(button, tool.code);
+    *fields[k++] = button;
+    column->addWidget(button);
+  }
+  connect(ToolButtons, &QButtonGroup::idClicked, this, &TSDIAppForm::ToolButtonClick);
+  column->addStretch();
+  BuildColorPanel();
+  column->addWidget(ColorPan);
+}
+
+void TSDIAppForm::BuildColorPanel() {
+  ColorPan = new QFrame(Panel1);
+  ColorPan->setObjectName("ColorPan");
+  ColorPan->setFixedSize(49, 162);
+  ColorBack = new TColorShape(ColorPan);
+  ColorBack->setObjectName("ColorBack");
+  ColorBack->setGeometry(16, 20, 30, 30);
+  ColorBack->SetColor(Qt::black);
+  ColorBack->setToolTip("Click to choose background color");
+  ColorBack->setStatusTip(Hint("Click to choose background color"));
+  ColorForg = new TColorShape(ColorPan);
+  ColorForg->setObjectName("ColorForg");
+  ColorForg->setGeometry(3, 4, 30, 30);
+  ColorForg->SetColor(Qt::white);
+  ColorForg->setToolTip("Click to choose foreground color");
+  ColorForg->setStatusTip(Hint("Click to choose foreground color"));
+  ReverseFB = new QToolButton(ColorPan);
+  ReverseFB->setObjectName("ReverseFB");
+  ReverseFB->setText("R");
+  ReverseFB->setGeometry(3, 36, 12, 14);
+  QFont bold = font();
+  bold.setBold(true);
+  ReverseFB->setFont(bold);
+  ReverseFB->setStyleSheet("QToolButton { color: red; }");
+  ReverseFB->setAutoRaise(true);
+  ReverseFB->setToolTip("Click to revert colors");
+  ReverseFB->setStatusTip(Hint("Click to revert colors"));
+  const auto label = [this](const char* name, const char* text, int top) {
+    auto* l = new QLabel(text, ColorPan);
+    l->setObjectName(name);
+    l->setGeometry(3, top, 45, 14);
+    return l;
+  };
+  ColorRed = label("ColorRed", "R: 0", 56);
+  ColorGreen = label("ColorGreen", "G: 0", 72);
+  ColorBlue = label("ColorBlue", "B: 0", 88);
+  ColorPass = new TColorShape(ColorPan);
+  ColorPass->setObjectName("ColorPass");
+  ColorPass->setGeometry(3, 108, 43, 48);
+  ColorPass->SetColor(palette().color(QPalette::Button));
+
+  ColorForg->OnMouseDown = [this](QMouseEvent*) { ColorForgMouseDown(); };
+  ColorBack->OnMouseDown = [this](QMouseEvent*) { ColorBackMouseDown(); };
+  connect(ReverseFB, &QToolButton::clicked, this, &TSDIAppForm::ReverseFBClick);
+}
+
+void TSDIAppForm::BuildPaintArea() {
+  PanelPaint = new QWidget(this);
+  PanelPaint->setObjectName("PanelPaint");
+  auto* grid = new QGridLayout(PanelPaint);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(0);
+  RulerBoxH = new QWidget(PanelPaint);
+  RulerBoxH->setObjectName("RulerBoxH");
+  RulerBoxH->setFixedHeight(30);
+  RulerBoxH->hide();
+  RulerBoxV = new QWidget(PanelPaint);
+  RulerBoxV->setObjectName("RulerBoxV");
+  RulerBoxV->setFixedWidth(30);
+  RulerBoxV->hide();
+  Paint1 = new TVistelView(PanelPaint);
+  Paint1->setObjectName("Paint1");
+  Paint1->viewport()->setCursor(ViewCursor(1784));
+  Paint1->OnMouseDown = [this](QMouseEvent* e) { Paint1MouseDown(e); };
+  Paint1->OnMouseMove = [this](QMouseEvent* e) { Paint1MouseMove(e); };
+  Paint1->OnMouseUp = [this](QMouseEvent* e) { Paint1MouseUp(e); };
+  grid->addWidget(RulerBoxH, 0, 0, 1, 2);
+  grid->addWidget(Paint1, 1, 0);
+  grid->addWidget(RulerBoxV, 1, 1);
+}
+
+QFrame* TSDIAppForm::MakeToolPanel(const char* name, int width) {
+  auto* panel = new QFrame(this);
+  panel->setObjectName(name);
+  panel->setFrameShape(QFrame::StyledPanel);
+  panel->setFixedWidth(width);
+  panel->hide();
+  return panel;
+}
+
+void TSDIAppForm::BuildToolPanels() {
+  constexpr int kNarrow = 83;
+  constexpr int kWide = 281;
+  AdjPan = MakeToolPanel("AdjPan", kNarrow);
+  ExchPan = MakeToolPanel("ExchPan", kNarrow);
+  MovPan = MakeToolPanel("MovPan", kNarrow);
+  WarpPan = MakeToolPanel("WarpPan", kNarrow);
+  ShiftPan = MakeToolPanel("ShiftPan", kNarrow);
+  Flt3Pan = MakeToolPanel("Flt3Pan", kNarrow);
+  RtchPan = MakeToolPanel("RtchPan", kNarrow);
+  DrawPan = MakeToolPanel("DrawPan", kNarrow);
+  IPLPan1 = MakeToolPanel("IPLPan1", kNarrow);
+  Flt7Pan = MakeToolPanel("Flt7Pan", kWide);
+  TwistPan = MakeToolPanel("TwistPan", kWide);
+  HistoPan = MakeToolPanel("HistoPan", kWide);
+  HistoPanA = new QFrame(HistoPan);
+  HistoPanA->setObjectName("HistoPanA");
+  auto* histo = new QVBoxLayout(HistoPan);
+  histo->setContentsMargins(2, 2, 2, 2);
+  histo->addWidget(HistoPanA, 1);
+}
+
+void TSDIAppForm::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu");
+  const auto item = [this](QMenu* menu, const QString& caption, void (TSDIAppForm::*handler)(),
+                           const char* name) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  QMenu* file = bar->addMenu("&File");
+  NewItem = item(file, "&New...", &TSDIAppForm::NewItemClick, "NewItem");
+  OpenItem = item(file, "&Open...", &TSDIAppForm::OpenItemClick, "OpenItem");
+  SaveItem = item(file, "&Save", &TSDIAppForm::SaveItemClick, "SaveItem");
+  SavAsItem = item(file, "Save &As...", &TSDIAppForm::SavAsItemClick, "SavAsItem");
+  RevertItem = item(file, "&Revert", &TSDIAppForm::RevertItemClick, "RevertItem");
+  file->addSeparator();
+  PrintItem = item(file, "Print", &TSDIAppForm::PrintItemClick, "PrintItem");
+  file->addSeparator();
+  PreferencesItem =
+      item(file, "Preferences...", &TSDIAppForm::PreferencesItemClick, "PreferencesItem");
+  file->addSeparator();
+  ExitItem = item(file, "E&xit", &TSDIAppForm::ExitItemClick, "ExitItem");
+  ExitItem->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+
+  QMenu* edit = bar->addMenu("&Edit");
+  UndoItem = item(edit, "&Undo", &TSDIAppForm::UndoItemClick, "UndoItem");
+  edit->addSeparator();
+  CClipItem = item(edit, "Copy image to clipboard", &TSDIAppForm::CClipItemClick, "CClipItem");
+  EClipItem = item(edit, "Empty clipboard", &TSDIAppForm::EClipItemClick, "EClipItem");
+  edit->addSeparator();
+  ClearItem = item(edit, "Clear Image", &TSDIAppForm::ClearItemClick, "ClearItem");
+
+  QMenu* settings = bar->addMenu("Settings");
+  BrushesItem = item(settings, "Brush specifications...", &TSDIAppForm::brushesClick, "BrushesItem");
+  RestrictItem = item(settings, "Restrictions... ", &TSDIAppForm::restrictClick, "RestrictItem");
+  // A doubled ampersand shows one.
+  ChannelsItem =
+      item(settings, "Transparency && channels...", &TSDIAppForm::channelsClick, "ChannelsItem");
+  ContureItem = item(settings, "Contour definition...", &TSDIAppForm::contureClick, "ContureItem");
+  AdrawItem = item(settings, "Autobrush parameters...", &TSDIAppForm::adrawClick, "AdrawItem");
+
+  QMenu* view = bar->addMenu("View");
+  ScrollItem = item(view, "&Scroll bars", &TSDIAppForm::ScrollItemClick, "ScrollItem");
+  HRulerItem = item(view, "&Horizontal ruller", &TSDIAppForm::HRulerItemClick, "HRulerItem");
+  VRulerItem = item(view, "&Vertical ruller", &TSDIAppForm::VRulerItemClick, "VRulerItem");
+  for (QAction* a : {ScrollItem, HRulerItem, VRulerItem}) a->setCheckable(true);
+  view->addSeparator();
+  ZoomInMenu = view->addMenu("Zoom In");
+  ZoomOutMenu = view->addMenu("Zoom Out");
+  const auto ratios = [this](QMenu* menu, const QStringList& captions, const QList<int>& tags) {
+    for (int k = 0; k < captions.size(); ++k) {
+      QAction* a = menu->addAction(captions[k]);
+      a->setData(tags[k]);
+      connect(a, &QAction::triggered, this, [this, a] { ImgCtrlZoom(a); });
+    }
+  };
+  ratios(ZoomInMenu, {"1:2", "1:3", "1:4", "1:5"}, {200, 300, 400, 500});
+  ratios(ZoomOutMenu, {"2:1", "3:1", "4:1", "5:1"}, {50, 33, 25, 20});
+  ZoomResetItem = item(view, "Reset to 1:1", &TSDIAppForm::ImgCtrlResetClick, "ZoomResetItem");
+  ZoomFloatItem = item(view, "Float zooming...", &TSDIAppForm::fzoomClick, "ZoomFloatItem");
+  CenterItem = item(view, "Toggle center image", &TSDIAppForm::ImgCtrlRePanClick, "CenterItem");
+
+  QMenu* help = bar->addMenu("&Help");
+  About1 = item(help, "&About...", &TSDIAppForm::About1Click, "About1");
+  Tutorial1 = item(help, "&Tutorial", &TSDIAppForm::Tutorial1Click, "Tutorial1");
+}
+
+void TSDIAppForm::BuildPopups() {
+  const auto popup = [this](const char* name) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(name);
+    return menu;
+  };
+  PMenu11 = popup("PMenu11");
+  AddRadioItems(PMenu11,
+                {"Free Hand (connected)", "-", "Apply on Contour", "Automatic brushing", "-",
+                 "Free Handed Circles"},
+                {});
+  connect(PMenu11, &QMenu::triggered, this, &TSDIAppForm::P11Click);
+
+  PMenu12 = popup("PMenu12");
+  AddRadioItems(PMenu12,
+                {"Free Hand", "Line", "Rectangle Outlined", "Rectangle Filled", "Ellipse Outlined",
+                 "Ellipse Filled", "Text", "Circle Outlined", "Circle Filled", "-",
+                 "Apply on Contour ", "-", "Free Handed Circles"},
+                {});
+  connect(PMenu12, &QMenu::triggered, this, &TSDIAppForm::P12Click);
+
+  PMenu13 = popup("PMenu13");
+  AddRadioItems(PMenu13,
+                {"Soften", "Blur", "Sharpen", "Sharpen +", "Emboss Horizontal", "Emboss Vertical",
+                 "Sobel Edges Horizontal", "Sobel Edges Vertical", "Top Hat", "Grease",
+                 "Closest Color", "Focus", "UnFocus", "Graver Up", "Graver Down",
+                 "Durer Horizontal", "Durer Vertical", "MinMax", "Contour Difference",
+                 "Bevel Horizontal", "Bevel Vertical", "Nylon Raster", "Pencil Scratch",
+                 "Full Multiply", "Metal Plate"},
+                {});
+  connect(PMenu13, &QMenu::triggered, this, &TSDIAppForm::P13Click);
+
+  PMenu14 = popup("PMenu14");
+  AddRadioItems(PMenu14,
+                {"Blur 7x7", "Sharpen+ 7x7", "Grease 7x7", "Litograph 5x5",
+                 "Structure Horizontal 7x7", "Structure Vertical 7x7", "Gaussian 7x7",
+                 "Top-Hat 7x7", "Variance 7x7", "Psychedelic Distillation  4x5", "Contour 7x7 "},
+                {});
+  connect(PMenu14, &QMenu::triggered, this, &TSDIAppForm::P14Click);
+
+  // The user-filter popups are filled from the user directory at run time.
+  PMenu15 = popup("PMenu15");
+  connect(PMenu15, &QMenu::triggered, this, &TSDIAppForm::P15Click);
+  PMenu16 = popup("PMenu16");
+  connect(PMenu16, &QMenu::triggered, this, &TSDIAppForm::P16Click);
+
+  PMenu17 = popup("PMenu17");
+  QMenu* method = PMenu17->addMenu("Warp method");
+  AddRadioItems(method, {"Perspective", "Bilinear"}, {0, 1});
+  connect(method, &QMenu::triggered, this, &TSDIAppForm::P170Click);
+  QMenu* movement = PMenu17->addMenu("Movement settings");
+  AddRadioItems(movement,
+                {"Free points", "X length fixed", "Y length fixed", "X mirror", "Y mirror",
+                 "Diagonal mirror", "All points fixed"},
+                {1, 2, 3, 4, 5, 6, 7});
+  connect(movement, &QMenu::triggered, this, &TSDIAppForm::P171Click);
+  PMenu17->addSeparator();
+  QAction* reset = PMenu17->addAction("Set ROI to image");
+  connect(reset, &QAction::triggered, this, &TSDIAppForm::WROIReset);
+  PMenu17->addSeparator();
+  for (const auto& [caption, tag] : {std::pair{"Apply", 0}, std::pair{"Apply Full House", 1}}) {
+    QAction* a = PMenu17->addAction(caption);
+    a->setData(tag);
+    connect(a, &QAction::triggered, this, [this, a] { WROIApply(a); });
+  }
+
+  PMenu18 = popup("PMenu18");
+  AddRadioItems(PMenu18, {"Normal", "* 2", "* 3", "* 4", "* 8", "1 / 2", "1 / 3", "1 / 4", "1 / 8"},
+                {1, 2, 3, 4, 8, -2, -3, -4, -8});
+  connect(PMenu18, &QMenu::triggered, this, &TSDIAppForm::P18Click);
+}
+
+void TSDIAppForm::BuildStatusBar() {
+  StatusBar = statusBar();
+  StatusBar->setObjectName("StatusBar");
+  StatusBar->setSizeGripEnabled(false);
+  StatusBar->setFixedHeight(19);
+  constexpr int widths[6] = {150, 100, 80, 100, 65, 50};
+  const char* initial[6] = {"Korvane_24 running....", "X =  Y =", "", "Conture OFF ",
+                            "Restrict 0", ""};
+  for (int k = 0; k < 6; ++k) {
+    auto* panel = new QLabel(initial[k], StatusBar);
+    panel->setObjectName(QString("StatusPanel%1").arg(k));
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setContentsMargins(2, 0, 2, 0);
+    // The last panel takes the rest of the bar.
+    if (k < 5)
+      panel->setFixedWidth(widths[k]);
+    else
+      panel->setMinimumWidth(widths[k]);
+    StatusBar->addWidget(panel, k == 5 ? 1 : 0);
+    StatusPanels[static_cast<std::size_t>(k)] = panel;
+  }
+}
+
+QString TSDIAppForm::StatusPanelText(int panel) const {
+  return StatusPanels[static_cast<std::size_t>(panel)]->text();
+}
+
+void TSDIAppForm::SetStatusPanelText(int panel, const QString& text) {
+  StatusPanels[static_cast<std::size_t>(panel)]->setText(text);
+}
+
+// --- activation, panels and tabs ---------------------------------------------------------
+
+void TSDIAppForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TSDIAppForm::FormActivate() {
+  if (initialized_) return;
+  Editor.ZoomPercent = 100.0;
+  Editor.ActiveTool = ToolNone;
+  Panel1Tag = ToolNone;
+  Editor.OverlayMode = 0;
+  Editor.RoiShown = false;
+  // Each tool panel is shown once and hidden again, so that its layout exists before first use.
+  for (QFrame* panel : {AdjPan, ExchPan, MovPan, WarpPan, ShiftPan, Flt3Pan, RtchPan, DrawPan,
+                        IPLPan1, Flt7Pan, TwistPan, HistoPan}) {
+    panel->show();
+    panel->hide();
+  }
+  setWindowTitle(CaptionText);
+  Editor.DocumentLoaded = false;
+  Editor.SetDefaultColors();
+  ColorForg->SetColor(ToQColor(Editor.ForeColor.Color));
+  ColorBack->SetColor(ToQColor(Editor.BackColor.Color));
+  Editor.RoiWarpMethod = 0;
+  Editor.RoiMoveMode = 1;
+  Editor.BumpMultiplier = 1;
+  Editor.CompositeMode = 5;
+  initialized_ = true;
+}
+
+void TSDIAppForm::AttachViewPopup(QMenu* popup) { viewPopup_ = popup; }
+
+void TSDIAppForm::HideAllPanels() {
+  Paint1->DeSelect();
+  if (Editor.RoiShown) {
+    Editor.OverlayMode = 0;
+    Editor.RoiShown = false;
+  }
+  if (MovPan->isVisible() && document_.HasDocument()) {
+    document_.RestoreWork();
+    RefreshView();
+  }
+  for (QFrame* panel :
+       {AdjPan, ExchPan, MovPan, WarpPan, ShiftPan, Flt3Pan, RtchPan, DrawPan, IPLPan1, HistoPan})
+    panel->hide();
+  AttachViewPopup(nullptr);
+}
+
+void TSDIAppForm::ShowPanelForTool(int code) {
+  Editor.ActiveTool = Panel1Tag;
+  QFrame* panel = nullptr;
+  QMenu* popup = PMenu12;
+  switch (code) {
+    case ToolAdjust: panel = AdjPan; break;
+    case ToolColors: panel = ExchPan; break;
+    case ToolImgCtrl: panel = MovPan; break;
+    case ToolWarp:
+      panel = WarpPan;
+      popup = nullptr;  // PMenu17 comes only with the region warp
+      break;
+    case ToolShift: panel = ShiftPan; break;
+    case ToolFilterA: panel = Flt3Pan; break;
+    case ToolRetouch:
+      panel = RtchPan;
+      popup = PMenu11;
+      break;
+    case ToolDraw: panel = DrawPan; break;
+    case ToolFilterB: panel = IPLPan1; break;
+    default: return;
+  }
+  panel->show();
+  SetStatusPanelText(0, StatusTextFor(code));
+  AttachViewPopup(popup);
+  if (code != ToolWarp) UpdateShapeText(popup);
+}
+
+void TSDIAppForm::ToolButtonClick(int code) {
+  HideAllPanels();
+  Panel1Tag = code;
+  ShowPanelForTool(code);
+}
+
+void TSDIAppForm::TabControl1Change(int index) {
+  if (index == 0) {
+    Flt7Pan->hide();
+    TwistPan->hide();
+    HistoPan->hide();
+    Panel1->show();
+    PanelPaint->show();
+    ShowPanelForTool(Panel1Tag);
+    return;
+  }
+  Panel1->hide();
+  QFrame* tabs[3] = {Flt7Pan, TwistPan, HistoPan};
+  HideAllPanels();
+  for (int k = 0; k < 3; ++k)
+    if (k != index - 1) tabs[k]->hide();
+  tabs[index - 1]->show();
+  const int code = ToolConvolve7x7 + index - 1;
+  SetStatusPanelText(0, StatusTextFor(code));
+  AttachViewPopup(PMenu12);
+  Editor.ActiveTool = code;
+  PanelPaint->show();
+}
+
+void TSDIAppForm::UpdateShapeText(QMenu* popup) {
+  if (!popup) return;
+  for (QAction* a : popup->actions()) {
+    if (a->isCheckable() && a->isChecked()) {
+      SetStatusPanelText(5, "Shape: " + a->text());
+      return;
+    }
+  }
+}
+
+// --- popups --------------------------------------------------------------------------------
+
+void TSDIAppForm::P11Click(QAction* item) {
+  if (item->text() == "Apply on Contour" && document_.HasDocument()) {
+    std::uint8_t* mask = document_.MaskPixels();
+    document_.CopyPlane(mask, mask, ContourPlane, StampPlane);
+  }
+}
+
+void TSDIAppForm::P12Click(QAction*) { UpdateShapeText(PMenu12); }
+void TSDIAppForm::P13Click(QAction*) {}
+void TSDIAppForm::P14Click(QAction*) {}
+void TSDIAppForm::P15Click(QAction*) {}
+void TSDIAppForm::P16Click(QAction*) {}
+void TSDIAppForm::P170Click(QAction* item) { Editor.RoiWarpMethod = item->data().toInt(); }
+void TSDIAppForm::P171Click(QAction* item) { Editor.RoiMoveMode = item->data().toInt(); }
+void TSDIAppForm::P18Click(QAction* item) { Editor.BumpMultiplier = item->data().toInt(); }
+void TSDIAppForm::WROIReset() {}
+void TSDIAppForm::WROIApply(QAction*) {}
+
+// --- colours -------------------------------------------------------------------------------
+
+void TSDIAppForm::SetForeColor(TColor color) {
+  SetColorRecord(Editor.ForeColor, color);
+  ColorForg->SetColor(ToQColor(color));
+}
+
+void TSDIAppForm::SetBackColor(TColor color) {
+  SetColorRecord(Editor.BackColor, color);
+  ColorBack->SetColor(ToQColor(color));
+}
+
+void TSDIAppForm::ColorForgMouseDown() {
+  const QColor chosen = QColorDialog::getColor(ColorForg->Color(), this);
+  if (chosen.isValid()) SetForeColor(FromQColor(chosen));
+}
+
+void TSDIAppForm::ColorBackMouseDown() {
+  const QColor chosen = QColorDialog::getColor(ColorBack->Color(), this);
+  if (chosen.isValid()) SetBackColor(FromQColor(chosen));
+}
+
+void TSDIAppForm::ReverseFBClick() {
+  std::swap(Editor.ForeColor, Editor.BackColor);
+  ColorForg->SetColor(ToQColor(Editor.ForeColor.Color));
+  ColorBack->SetColor(ToQColor(Editor.BackColor.Color));
+}
+
+// --- dialogs and commands ------------------------------------------------------------------
+
+bool TSDIAppForm::Confirm(const QString& title, const QString& message) {
+  return WngForm->Ask(title, message);
+}
+
+void TSDIAppForm::brushesClick() {}
+void TSDIAppForm::restrictClick() {}
+void TSDIAppForm::channelsClick() {}
+void TSDIAppForm::contureClick() {}
+void TSDIAppForm::adrawClick() {}
+void TSDIAppForm::shadowClick() {}
+
+void TSDIAppForm::fontsClick() {
+  bool accepted = false;
+  const QFont chosen = QFontDialog::getFont(&accepted, CanvasFont, this);
+  if (accepted && document_.HasDocument()) CanvasFont = chosen;
+}
+
+void TSDIAppForm::panicClick() {
+  if (!Confirm("Reset all...", "Press OK to set all parameters to default!")) return;
+  // The brush, restriction and transparency defaults are applied here as those tools arrive.
+}
+
+void TSDIAppForm::ExitItemClick() { close(); }
+
+void TSDIAppForm::CClipItemClick() {}
+
+void TSDIAppForm::EClipItemClick() { QGuiApplication::clipboard()->clear(); }
+
+void TSDIAppForm::NewItemClick() {
+  const std::string remembered = Editor.CurrentFileName;
+  Editor.CurrentFileName = TempPictureName;
+  NewImage->exec();
+  bool ok = false;
+  if (NewImage->Accepted) {
+    {
+      TBusy busy(*this);
+      ok = LoadOrCreate(Editor.CurrentFileName, true);
+    }
+    if (ok) {
+      Editor.DocumentLoaded = true;
+      setWindowTitle(QString(CaptionText) + " - " + QString::fromStdString(Editor.CurrentFileName));
+      SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+    }
+  }
+  if (!ok) Editor.CurrentFileName = remembered;
+}
+
+void TSDIAppForm::OpenItemClick() {}
+void TSDIAppForm::SaveItemClick() {}
+void TSDIAppForm::SavAsItemClick() {}
+void TSDIAppForm::RevertItemClick() {}
+void TSDIAppForm::PrintItemClick() {}
+void TSDIAppForm::PreferencesItemClick() {}
+void TSDIAppForm::About1Click() {}
+void TSDIAppForm::Tutorial1Click() {}
+
+bool TSDIAppForm::LoadOrCreate(const std::string& fileName, bool isNew) {
+  (void)fileName;
+  if (!isNew) return false;
+  const TColor background = NewImageBackground(NewImage->BackgroundIndex, Editor.ForeColor.Color,
+                                                Editor.BackColor.Color);
+  const TStatus status =
+      document_.LoadOrCreate(NewImage->ImageWidth(), NewImage->ImageHeight(), background);
+  if (!status) {
+    Confirm("Error...", QString::fromStdString(status.message()));
+    return false;
+  }
+  AfterDocumentReplaced();
+  return true;
+}
+
+void TSDIAppForm::AfterDocumentReplaced() {
+  Paint1->SetBitmap(&document_.WorkBitmap());
+  SetZoomPercent(100.0);
+  Paint1->SetViewXY(0, 0);
+  Paint1->SetBackGround(palette().color(QPalette::Button));
+  SetStatusPanelText(3, "Contour: OFF");
+  RefreshView();
+}
+
+void TSDIAppForm::RefreshView() { Paint1->Update(); }
+
+void TSDIAppForm::UndoItemClick() {
+  if (!document_.HasDocument()) return;
+  const int width = document_.ImageWidth(), height = document_.ImageHeight();
+  document_.Undo();
+  if (Editor.RoiShown) {
+    Editor.OverlayMode = 0;
+    Editor.RoiShown = false;
+  }
+  if (document_.ImageWidth() != width || document_.ImageHeight() != height) {
+    Paint1->SetBitmap(&document_.WorkBitmap());
+    SetZoomPercent(100.0);
+    SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+  }
+  RefreshView();
+}
+
+void TSDIAppForm::ClearItemClick() {
+  if (!document_.HasDocument()) return;
+  document_.ClearImage(Editor.BackColor.Color);
+  SetStatusPanelText(3, "Contour: OFF");
+  RefreshView();
+}
+
+// --- view commands -------------------------------------------------------------------------
+
+void TSDIAppForm::SetZoomPercent(double percent) {
+  Editor.ZoomPercent = percent;
+  Paint1->SetZoom(static_cast<int>(percent));
+}
+
+void TSDIAppForm::ImgCtrlZoomInClick() {}
+void TSDIAppForm::ImgCtrlZoomOutClick() {}
+void TSDIAppForm::ImgCtrlZoom(QAction*) {}
+void TSDIAppForm::ImgCtrlResetClick() {}
+void TSDIAppForm::fzoomClick() {}
+void TSDIAppForm::ImgCtrlRePanClick() {}
+void TSDIAppForm::ScrollItemClick() {}
+void TSDIAppForm::HRulerItemClick() {}
+void TSDIAppForm::VRulerItemClick() {}
+
+// --- mouse on the view ---------------------------------------------------------------------
+
+void TSDIAppForm::Paint1MouseDown(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    if (viewPopup_) viewPopup_->popup(event->globalPosition().toPoint());
+    return;
+  }
+}
+
+void TSDIAppForm::Paint1MouseMove(QMouseEvent*) {}
+void TSDIAppForm::Paint1MouseUp(QMouseEvent*) {}
+
+// --- shut-down -----------------------------------------------------------------------------
+
+void TSDIAppForm::closeEvent(QCloseEvent* event) {
+  // Settings are written here once they persist.
+  QMainWindow::closeEvent(event);
+}
+
+// --- long operations -----------------------------------------------------------------------
+
+TSDIAppForm::TBusy::TBusy(TSDIAppForm& form) : form_(form) {
+  if (form_.busy_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+TSDIAppForm::TBusy::~TBusy() {
+  if (--form_.busy_ == 0) QApplication::restoreOverrideCursor();
+}
+
+bool TSDIAppForm::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Escape && !key->isAutoRepeat())
+        escapeHeld_ = event->type() == QEvent::KeyPress;
+      // While an operation runs, only Escape gets through (and it only stops the operation).
+      return busy_ > 0;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+      return busy_ > 0;
+    default:
+      return QMainWindow::eventFilter(watched, event);
+  }
+}
+
+std::string TSDIAppForm::StatusText() const { return StatusPanelText(0).toStdString(); }
+
+void TSDIAppForm::SetStatusText(const std::string& text) {
+  SetStatusPanelText(0, QString::fromStdString(text));
+  StatusPanels[0]->repaint();
+}
+
+bool TSDIAppForm::EscapeHeld() {
+  QCoreApplication::processEvents();
+  return escapeHeld_;
+}
+
+void TSDIAppForm::WaitEscapeReleased() {
+  QElapsedTimer waited;
+  waited.start();
+  while (escapeHeld_ && waited.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+std::int64_t TSDIAppForm::NowMilliseconds() { return clock_.elapsed(); }
+
+void TSDIAppForm::OnAborted() {
+  RefreshView();
+  escapeHeld_ = false;
 }

@@ -1,18 +1,229 @@
-// The main window. It owns the document and shows the working bitmap.
+// The main window: the whole application shell. It owns the document, the view, the tool
+// panels, the menus and popups, the status bar, and the dialogs (created once, in a fixed order,
+// for the whole run).
 #pragma once
 
+#include <QElapsedTimer>
+#include <QFont>
+#include <QFrame>
 #include <QMainWindow>
 
-#include "app/Document.h"
+#include <array>
+#include <functional>
+#include <string>
 
-class TSDIAppForm : public QMainWindow {
+#include "app/Document.h"
+#include "app/EditorState.h"
+#include "app/Progress.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QStatusBar;
+class QTabBar;
+class QToolButton;
+class TColorShape;
+class TNewImage;
+class TVistelView;
+class TWngForm;
+
+// A filled rectangle with a border that reports presses: the colour swatches.
+class TColorShape : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit TColorShape(QWidget* parent = nullptr);
+  QColor Color() const { return color_; }
+  void SetColor(const QColor& color);
+  std::function<void(QMouseEvent*)> OnMouseDown;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  QColor color_ = Qt::white;
+};
+
+class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   Q_OBJECT
 
  public:
   explicit TSDIAppForm(QWidget* parent = nullptr);
+  ~TSDIAppForm() override;
 
   korvane::TDocument& Document() { return document_; }
+  korvane::TEditorState Editor;
+  korvane::TProgressReporter Progress{*this};  // what long operations report to
+  int Panel1Tag = korvane::ToolNone;
+  bool Initialized() const { return initialized_; }
+  QFont CanvasFont;  // the font dialog's choice, for the text tool
+
+  // Dialogs, in the order they are created.
+  TWngForm* WngForm = nullptr;
+  TNewImage* NewImage = nullptr;
+
+  // Speed-button bar.
+  QWidget* SpeedPanel = nullptr;
+  QToolButton *createnew, *open, *save, *saveas, *printer, *fonts, *undo, *revert, *zoomin,
+      *zoomout, *fzoom, *repan, *brushes, *restrict, *channels, *conture, *adraw, *shadow, *panic;
+
+  // Tab control and what it holds.
+  QWidget* TabControl1 = nullptr;
+  QTabBar* TabBar1 = nullptr;
+  QFrame* Panel1 = nullptr;
+  QButtonGroup* ToolButtons = nullptr;
+  QToolButton *adjust, *exch, *move, *warp, *shifter, *filter3, *retouch, *draw, *IPLfilt;
+  QFrame* ColorPan = nullptr;
+  TColorShape *ColorForg, *ColorBack, *ColorPass;
+  QToolButton* ReverseFB = nullptr;
+  QLabel *ColorRed, *ColorGreen, *ColorBlue;
+  QWidget* PanelPaint = nullptr;
+  TVistelView* Paint1 = nullptr;
+  QWidget* RulerBoxH = nullptr;
+  QWidget* RulerBoxV = nullptr;
+  QFrame *AdjPan, *ExchPan, *MovPan, *WarpPan, *ShiftPan, *Flt3Pan, *RtchPan, *DrawPan, *IPLPan1,
+      *Flt7Pan, *TwistPan, *HistoPan, *HistoPanA;
+
+  // Menus.
+  QAction *NewItem, *OpenItem, *SaveItem, *SavAsItem, *RevertItem, *PrintItem, *PreferencesItem,
+      *ExitItem;
+  QAction *UndoItem, *CClipItem, *EClipItem, *ClearItem;
+  QAction *BrushesItem, *RestrictItem, *ChannelsItem, *ContureItem, *AdrawItem;
+  QAction *ScrollItem, *HRulerItem, *VRulerItem, *ZoomResetItem, *ZoomFloatItem, *CenterItem;
+  QMenu *ZoomInMenu, *ZoomOutMenu;
+  QAction *About1, *Tutorial1;
+  QMenu *PMenu11, *PMenu12, *PMenu13, *PMenu14, *PMenu15, *PMenu16, *PMenu17, *PMenu18;
+
+  QStatusBar* StatusBar = nullptr;
+  std::array<QLabel*, 6> StatusPanels{};
+  QString StatusPanelText(int panel) const;
+  void SetStatusPanelText(int panel, const QString& text);
+
+  // The popup the view shows on the right button, or none.
+  QMenu* ViewPopup() const { return viewPopup_; }
+
+  // Handlers.
+  void FormActivate();
+  void TabControl1Change(int index);
+  void ToolButtonClick(int code);
+  void adjustClick() { ToolButtonClick(korvane::ToolAdjust); }
+  void exchClick() { ToolButtonClick(korvane::ToolColors); }
+  void moveClick() { ToolButtonClick(korvane::ToolImgCtrl); }
+  void warpClick() { ToolButtonClick(korvane::ToolWarp); }
+  void shifterClick() { ToolButtonClick(korvane::ToolShift); }
+  void filter3Click() { ToolButtonClick(korvane::ToolFilterA); }
+  void retouchClick() { ToolButtonClick(korvane::ToolRetouch); }
+  void drawClick() { ToolButtonClick(korvane::ToolDraw); }
+  void IPLfiltClick() { ToolButtonClick(korvane::ToolFilterB); }
+  void P11Click(QAction* item);
+  void P12Click(QAction* item);
+  void P13Click(QAction* item);
+  void P14Click(QAction* item);
+  void P15Click(QAction* item);
+  void P16Click(QAction* item);
+  void P170Click(QAction* item);
+  void P171Click(QAction* item);
+  void P18Click(QAction* item);
+  void WROIReset();
+  void WROIApply(QAction* item);
+  void ColorForgMouseDown();
+  void ColorBackMouseDown();
+  void ReverseFBClick();
+  void brushesClick();
+  void restrictClick();
+  void channelsClick();
+  void contureClick();
+  void adrawClick();
+  void shadowClick();
+  void fontsClick();
+  void panicClick();
+  void ExitItemClick();
+  void CClipItemClick();
+  void EClipItemClick();
+  void NewItemClick();
+  void OpenItemClick();
+  void SaveItemClick();
+  void SavAsItemClick();
+  void RevertItemClick();
+  void PrintItemClick();
+  void PreferencesItemClick();
+  void UndoItemClick();
+  void ClearItemClick();
+  void About1Click();
+  void Tutorial1Click();
+  void ImgCtrlZoomInClick();
+  void ImgCtrlZoomOutClick();
+  void ImgCtrlZoom(QAction* item);
+  void ImgCtrlResetClick();
+  void fzoomClick();
+  void ImgCtrlRePanClick();
+  void ScrollItemClick();
+  void HRulerItemClick();
+  void VRulerItemClick();
+  void Paint1MouseDown(QMouseEvent* event);
+  void Paint1MouseMove(QMouseEvent* event);
+  void Paint1MouseUp(QMouseEvent* event);
+
+  // Operations other parts of the program call.
+  void HideAllPanels();
+  void ShowPanelForTool(int code);
+  void UpdateShapeText(QMenu* popup);
+  void SetForeColor(korvane::TColor color);
+  void SetBackColor(korvane::TColor color);
+  // Builds the document from a new image (isNew) or the file; false when it could not.
+  bool LoadOrCreate(const std::string& fileName, bool isNew);
+  void RefreshView();
+  // The message box, answering whether the user pressed OK.
+  bool Confirm(const QString& title, const QString& message);
+
+  // Long operations: hourglass cursor, input held back except Escape, until the scope ends.
+  class TBusy {
+   public:
+    explicit TBusy(TSDIAppForm& form);
+    ~TBusy();
+    TBusy(const TBusy&) = delete;
+    TBusy& operator=(const TBusy&) = delete;
+
+   private:
+    TSDIAppForm& form_;
+  };
+
+  // IProgressHost.
+  std::string StatusText() const override;
+  void SetStatusText(const std::string& text) override;
+  bool EscapeHeld() override;
+  void WaitEscapeReleased() override;
+  std::int64_t NowMilliseconds() override;
+  void OnAborted() override;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void CreateForms();
+  void BuildSpeedPanel();
+  void BuildToolColumn();
+  void BuildColorPanel();
+  void BuildPaintArea();
+  void BuildToolPanels();
+  void BuildMenus();
+  void BuildPopups();
+  void BuildStatusBar();
+  void AttachViewPopup(QMenu* popup);
+  void AfterDocumentReplaced();
+  void SetZoomPercent(double percent);
+  QFrame* MakeToolPanel(const char* name, int width);
+
   korvane::TDocument document_;
+  bool initialized_ = false;
+  QMenu* viewPopup_ = nullptr;
+  int busy_ = 0;
+  bool escapeHeld_ = false;
+  QElapsedTimer clock_;
 };

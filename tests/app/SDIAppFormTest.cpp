@@ -1,0 +1,241 @@
+// The main window driven as a user drives it: clicks on tool buttons, tabs, swatches, menus.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+#include "app/Dialogs.h"
+#include "app/SDIAppForm.h"
+#include "view/Vistelview.h"
+
+using namespace korvane;
+
+namespace {
+
+// Runs `act` on the modal dialog that the next call opens.
+void WhenModal(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      WhenModal(act);
+      return;
+    }
+    act(modal);
+  });
+}
+
+void ClickButton(QWidget* dialog, const char* name) {
+  auto* button = dialog->findChild<QPushButton*>(name);
+  QVERIFY(button);
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+TColor WorkPixel(TSDIAppForm& form, int x, int y) {
+  const TDib& work = form.Document().WorkBitmap();
+  const std::uint8_t* p = work.ScanLine(y) + 3 * x;
+  return RGBColor(p[2], p[1], p[0]);
+}
+
+}  // namespace
+
+class TestSDIAppForm : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    form_ = new TSDIAppForm;
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+  }
+  void cleanup() { delete form_; }
+
+  void firstActivationRunsOnce() {
+    QVERIFY(form_->Initialized());
+    QCOMPARE(form_->windowTitle(), QString("Korvane_24 "));
+    QCOMPARE(form_->Editor.ActiveTool, -1);
+    form_->SetForeColor(RGBColor(1, 2, 3));
+    // Another window takes the focus and gives it back: no defaults again.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+    QCOMPARE(form_->Editor.ForeColor.Color, RGBColor(1, 2, 3));
+  }
+
+  void toolButtonsShowTheirPanel_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("popup");
+    QTest::newRow("adjust") << "adjust" << "AdjPan" << 0 << "Adjust RGB colors ..." << "PMenu12";
+    QTest::newRow("exch") << "exch" << "ExchPan" << 1 << "Color manipulation ..." << "PMenu12";
+    QTest::newRow("move") << "move" << "MovPan" << 2 << "Image Control actions ..." << "PMenu12";
+    QTest::newRow("warp") << "warp" << "WarpPan" << 3 << "Image warping ..." << "";
+    QTest::newRow("shifter") << "shifter" << "ShiftPan" << 4 << "Shift combining ..." << "PMenu12";
+    QTest::newRow("filter3") << "filter3" << "Flt3Pan" << 5 << "Apply 3x3 filters ..." << "PMenu12";
+    QTest::newRow("retouch") << "retouch" << "RtchPan" << 7 << "Retouch tools ..." << "PMenu11";
+    QTest::newRow("draw") << "draw" << "DrawPan" << 8 << "Drawing ..." << "PMenu12";
+    QTest::newRow("IPLfilt") << "IPLfilt" << "IPLPan1" << 21 << "IPL Filters ..." << "PMenu12";
+  }
+
+  void toolButtonsShowTheirPanel() {
+    QFETCH(QString, button);
+    QFETCH(QString, panel);
+    QFETCH(int, code);
+    QFETCH(QString, status);
+    QFETCH(QString, popup);
+    // Start from another tool so that hiding is exercised too.
+    QTest::mouseClick(form_->findChild<QToolButton*>(button == "adjust" ? "draw" : "adjust"),
+                      Qt::LeftButton);
+    QTest::mouseClick(form_->findChild<QToolButton*>(button), Qt::LeftButton);
+    QCOMPARE(form_->Editor.ActiveTool, code);
+    QCOMPARE(form_->Panel1Tag, code);
+    const QStringList panels{"AdjPan", "ExchPan", "MovPan", "WarpPan", "ShiftPan",
+                             "Flt3Pan", "RtchPan", "DrawPan", "IPLPan1"};
+    for (const QString& name : panels)
+      QCOMPARE(form_->findChild<QFrame*>(name)->isVisible(), name == panel);
+    QCOMPARE(form_->StatusPanelText(0), status);
+    QCOMPARE(form_->ViewPopup() ? form_->ViewPopup()->objectName() : QString(), popup);
+    if (!popup.isEmpty())
+      QCOMPARE(form_->StatusPanelText(5),
+               popup == "PMenu11" ? QString("Shape: Free Hand (connected)")
+                                  : QString("Shape: Free Hand"));
+    QVERIFY(form_->findChild<QToolButton*>(button)->isChecked());
+  }
+
+  void shapeChoiceShowsInTheStatusBar() {
+    QTest::mouseClick(form_->draw, Qt::LeftButton);
+    QAction* line = form_->PMenu12->actions().at(1);
+    line->trigger();
+    QVERIFY(line->isChecked());
+    QCOMPARE(form_->StatusPanelText(5), QString("Shape: Line"));
+  }
+
+  void tabRoundTripRestoresTheTool() {
+    QTest::mouseClick(form_->retouch, Qt::LeftButton);
+    form_->TabBar1->setCurrentIndex(1);
+    QCOMPARE(form_->Editor.ActiveTool, 22);
+    QVERIFY(form_->Flt7Pan->isVisible());
+    QVERIFY(!form_->Panel1->isVisible());
+    QVERIFY(!form_->RtchPan->isVisible());
+    QCOMPARE(form_->ViewPopup(), form_->PMenu12);
+    QCOMPARE(form_->StatusPanelText(0), QString("Convolve 7x7 ..."));
+    form_->TabBar1->setCurrentIndex(3);
+    QCOMPARE(form_->Editor.ActiveTool, 24);
+    QVERIFY(form_->HistoPan->isVisible());
+    QVERIFY(!form_->Flt7Pan->isVisible());
+    form_->TabBar1->setCurrentIndex(0);
+    QCOMPARE(form_->Editor.ActiveTool, 7);
+    QVERIFY(form_->RtchPan->isVisible());
+    QVERIFY(form_->Panel1->isVisible());
+    QVERIFY(!form_->HistoPan->isVisible());
+    QCOMPARE(form_->ViewPopup(), form_->PMenu11);
+  }
+
+  void swapTwiceRestoresTheColours() {
+    form_->SetForeColor(RGBColor(10, 20, 30));
+    form_->SetBackColor(RGBColor(40, 50, 60));
+    form_->Editor.ForeColor.PixelBytes[3] = 7;  // the byte that setting leaves alone travels too
+    QTest::mouseClick(form_->ReverseFB, Qt::LeftButton);
+    QCOMPARE(form_->Editor.ForeColor.Color, RGBColor(40, 50, 60));
+    QCOMPARE(form_->Editor.ForeColor.PixelBytes[0], std::uint8_t{60});
+    QCOMPARE(form_->Editor.BackColor.PixelBytes[3], std::uint8_t{7});
+    QCOMPARE(form_->ColorForg->Color(), QColor(40, 50, 60));
+    QTest::mouseClick(form_->ReverseFB, Qt::LeftButton);
+    QCOMPARE(form_->Editor.ForeColor.Color, RGBColor(10, 20, 30));
+    QCOMPARE(form_->Editor.ForeColor.PixelBytes[2], std::uint8_t{10});
+    QCOMPARE(form_->Editor.BackColor.Color, RGBColor(40, 50, 60));
+    QCOMPARE(form_->ColorBack->Color(), QColor(40, 50, 60));
+  }
+
+  void newUndoAndClear() {
+    // Before any document the view does nothing and Undo is harmless.
+    form_->UndoItem->trigger();
+    QVERIFY(!form_->Document().HasDocument());
+
+    form_->SetForeColor(RGBColor(200, 100, 50));
+    WhenModal([](QWidget* dialog) {
+      dialog->findChild<QSpinBox*>("UDWidth")->setValue(30);
+      dialog->findChild<QSpinBox*>("UDHeight")->setValue(20);
+      auto* combo = dialog->findChild<QComboBox*>("ComboBack");
+      combo->setCurrentIndex(2);  // the foreground colour
+      ClickButton(dialog, "ButOK");
+    });
+    QTest::mouseClick(form_->createnew, Qt::LeftButton);
+    QVERIFY(form_->Document().HasDocument());
+    QCOMPARE(form_->windowTitle(), QString("Korvane_24  - temp_picture.bmp"));
+    QCOMPARE(form_->StatusPanelText(2), QString("30 * 20"));
+    QCOMPARE(form_->StatusPanelText(3), QString("Contour: OFF"));
+    QCOMPARE(form_->Editor.CurrentFileName, std::string("temp_picture.bmp"));
+    QVERIFY(form_->Editor.DocumentLoaded);
+    QCOMPARE(WorkPixel(*form_, 29, 19), RGBColor(200, 100, 50));
+    QCOMPARE(form_->Paint1->Zoom(), 100);
+
+    form_->SetBackColor(RGBColor(0, 0, 255));
+    form_->ClearItem->trigger();
+    QCOMPARE(WorkPixel(*form_, 0, 0), RGBColor(0, 0, 255));
+    QTest::mouseClick(form_->undo, Qt::LeftButton);
+    QCOMPARE(WorkPixel(*form_, 0, 0), RGBColor(200, 100, 50));
+    form_->UndoItem->trigger();  // a second Undo shows the same image
+    QCOMPARE(WorkPixel(*form_, 5, 5), RGBColor(200, 100, 50));
+    // The view shows the document's bitmap.
+    QCOMPARE(form_->Paint1->GetFBitmap(), &form_->Document().WorkBitmap());
+  }
+
+  void cancelledNewKeepsTheFileName() {
+    form_->Editor.CurrentFileName = "earlier.bmp";
+    WhenModal([](QWidget* dialog) { ClickButton(dialog, "ButCancel"); });
+    form_->NewItem->trigger();
+    QCOMPARE(form_->Editor.CurrentFileName, std::string("earlier.bmp"));
+    QVERIFY(!form_->Document().HasDocument());
+    QCOMPARE(form_->windowTitle(), QString("Korvane_24 "));
+  }
+
+  void panicAsksFirst() {
+    QString title, message;
+    WhenModal([&](QWidget* dialog) {
+      title = dialog->windowTitle();
+      message = dialog->findChild<QLabel*>("Wngmsg")->text();
+      ClickButton(dialog, "WngNOK");
+    });
+    QTest::mouseClick(form_->panic, Qt::LeftButton);
+    QCOMPARE(title, QString("Reset all..."));
+    QCOMPARE(message, QString("Press OK to set all parameters to default!"));
+  }
+
+  void popupItemsSetTheirState() {
+    form_->PMenu18->actions().at(5)->trigger();  // "1 / 2"
+    QCOMPARE(form_->Editor.BumpMultiplier, -2);
+    QMenu* movement = form_->PMenu17->actions().at(1)->menu();
+    movement->actions().at(6)->trigger();
+    QCOMPARE(form_->Editor.RoiMoveMode, 7);
+    QMenu* method = form_->PMenu17->actions().at(0)->menu();
+    method->actions().at(1)->trigger();
+    QCOMPARE(form_->Editor.RoiWarpMethod, 1);
+  }
+
+  void rightButtonPopsTheToolsPopup() {
+    QTest::mouseClick(form_->adjust, Qt::LeftButton);
+    QTest::mouseClick(form_->Paint1->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    QTRY_VERIFY(form_->PMenu12->isVisible());
+    form_->PMenu12->close();
+  }
+
+ private:
+  TSDIAppForm* form_ = nullptr;
+};
+
+QTEST_MAIN(TestSDIAppForm)
+#include "SDIAppFormTest.moc"
