@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -213,6 +214,29 @@ class TestSDIAppForm : public QObject {
     QTest::mouseClick(form_->panic, Qt::LeftButton);
     QCOMPARE(title, QString("Reset all..."));
     QCOMPARE(message, QString("Press OK to set all parameters to default!"));
+  }
+
+  void escapeStopsALongOperation() {
+    form_->SetStatusPanelText(0, "Drawing ...");
+    int rowsDone = 0;
+    bool clickedDuringWork = false;
+    connect(form_->ClearItem, &QAction::triggered, this, [&] { clickedDuringWork = true; });
+    {
+      TSDIAppForm::TBusy busy(*form_);
+      ForEachRow(100, form_->Progress, [&](int row) {
+        rowsDone = row + 1;
+        if (row == 3) {
+          // Input other than Escape is held back while the operation runs.
+          QTest::keyClick(form_, Qt::Key_A);
+          QCoreApplication::postEvent(
+              form_, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        }
+        if (row == 2) QCOMPARE(form_->StatusPanelText(0), QString("Working ... 1 %    0 sec"));
+      });
+    }
+    QCOMPARE(rowsDone, 4);
+    QCOMPARE(form_->StatusPanelText(0), QString("Drawing ..."));
+    QVERIFY(!clickedDuringWork);
   }
 
   void popupItemsSetTheirState() {
