@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
@@ -22,6 +23,7 @@
 
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
+#include "app/Random.h"
 #include "view/Vistelview.h"
 
 using namespace korvane;
@@ -566,6 +568,7 @@ void TSDIAppForm::FormActivate() {
   Editor.SetDefaultColors();
   ColorForg->SetColor(ToQColor(Editor.ForeColor.Color));
   ColorBack->SetColor(ToQColor(Editor.BackColor.Color));
+  RandomSeed(static_cast<std::uint64_t>(QDateTime::currentSecsSinceEpoch()));
   Editor.RoiWarpMethod = 0;
   Editor.RoiMoveMode = 1;
   Editor.BumpMultiplier = 1;
