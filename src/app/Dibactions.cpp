@@ -4,11 +4,16 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+
 namespace korvane {
 
 namespace {
 // Rows start on cache lines so that row loops and the library's vector code run at full width.
 constexpr std::size_t kAlignment = 64;
+// Large bitmaps go on huge pages: tools that walk down a column (outlines, vertical strokes)
+// touch a new page per row, and small pages would make that a TLB miss each time.
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
 void TDib::FreeDeleter::operator()(std::uint8_t* p) const { std::free(p); }
@@ -26,12 +31,13 @@ TStatus TDib::Allocate(int width, int height, TPixelFormat format) {
   if (bytes > kMaxBitmapBytes)
     return TStatus::Error("The image size " + std::to_string(width) + " x " +
                           std::to_string(height) + " needs more memory than a bitmap may use.");
-  const std::size_t rounded =
-      (static_cast<std::size_t>(bytes) + kAlignment - 1) / kAlignment * kAlignment;
-  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(kAlignment, rounded));
+  const std::size_t align = static_cast<std::size_t>(bytes) >= 4 * kHugePage ? kHugePage : kAlignment;
+  const std::size_t rounded = (static_cast<std::size_t>(bytes) + align - 1) / align * align;
+  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(align, rounded));
   if (!memory)
     return TStatus::Error("Not enough memory for an image of " + std::to_string(width) + " x " +
                           std::to_string(height) + " pixels.");
+  if (align == kHugePage) madvise(memory, rounded, MADV_HUGEPAGE);
   std::memset(memory, 0, rounded);
   pixels_.reset(memory);
   width_ = width;

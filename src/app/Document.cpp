@@ -224,6 +224,26 @@ int TDocument::CopyPlane(std::uint8_t* dst, const std::uint8_t* src, int srcByte
   return largest;
 }
 
+bool TDocument::CloneCleanIntoScratch() {
+  if (!HasDocument() || !scratchImage_) return false;
+  if (scratchImage_->width != width_ || scratchImage_->height != height_) {
+    TIplHeader renewed = CreateImageHeader(width_, height_);
+    if (!renewed) return false;
+    iplSetBorderMode(renewed.get(), IPL_BORDER_CONSTANT, IPL_SIDE_ALL, 0);
+    scratchImage_ = std::move(renewed);
+  }
+  if (!scratchImage_->imageData) {
+    iplAllocateImage(scratchImage_.get(), 0, 0);
+    if (!scratchImage_->imageData) return false;
+  }
+  iplCopy(cleanImage_.get(), scratchImage_.get());
+  return true;
+}
+
+void TDocument::ReleaseScratchPixels() {
+  if (scratchImage_) iplDeallocateImage(scratchImage_.get());
+}
+
 TStatus TDocument::CreatePiece(int width, int height) {
   TDib piece;
   if (TStatus s = piece.SetSize(width, height); !s) return s;

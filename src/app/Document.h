@@ -133,6 +133,11 @@ class TDocument {
   // geometry; returns the largest byte copied.
   int CopyPlane(std::uint8_t* dst, const std::uint8_t* src, int srcByte, int dstByte) const;
 
+  // Gives ScratchImage pixels of its own holding a copy of the committed image (library tools
+  // compute into it under the brush), and takes them back.
+  bool CloneCleanIntoScratch();
+  void ReleaseScratchPixels();
+
   // (Re)creates the piece, all black.
   TStatus CreatePiece(int width, int height);
 

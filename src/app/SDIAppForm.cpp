@@ -24,7 +24,12 @@
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
 #include "app/Random.h"
+#include "colour/ColourTools.h"
+#include "filters/FilterTools.h"
+#include "paint/PaintTools.h"
+#include "selection/MoverTools.h"
 #include "view/Vistelview.h"
+#include "warp/WarpTools.h"
 
 using namespace korvane;
 
@@ -835,15 +840,203 @@ void TSDIAppForm::VRulerItemClick() {}
 
 // --- mouse on the view ---------------------------------------------------------------------
 
+int TSDIAppForm::ShapeCode(bool twoColor) const {
+  struct Entry {
+    const char* caption;
+    int code, twoColorCode;
+  };
+  static const Entry kShapes[] = {
+      {"Free Hand", ovFreeHand, ovFreeHand},
+      {"Line", ovLine, ovLine},
+      {"Rectangle Outlined", ovRectOutlined, ovRectOutlined},
+      {"Rectangle Filled", ovRectFilled, ovRectTwoColor},
+      {"Ellipse Outlined", ovEllipseOutlined, ovEllipseOutlined},
+      {"Ellipse Filled", ovEllipseFilled, ovEllipseTwoColor},
+      {"Text", ovTextStamp, ovTextStamp},
+      {"Circle Outlined", ovCircleOutlined, ovCircleOutlined},
+      {"Circle Filled", ovCircleFilled, ovCircleTwoColor},
+      {"Free Handed Circles", ovFreeHand, ovFreeHand},
+      {"Apply on Contour ", ovThinLine, ovThinLine},
+  };
+  for (QAction* a : PMenu12->actions()) {
+    if (!a->isCheckable() || !a->isChecked()) continue;
+    for (const Entry& e : kShapes)
+      if (a->text() == e.caption) return twoColor ? e.twoColorCode : e.code;
+  }
+  return ovFreeHand;
+}
+
+int TSDIAppForm::ShapePenWidth() const { return 1; }
+
+void TSDIAppForm::RefreshRubber() { Paint1->UpdateBitmapRect(Rubber.Dirty()); }
+
+void TSDIAppForm::BeginShapeStroke(int x, int y, bool twoColor) {
+  DrawPress(*this, x, y, ShapeCode(twoColor), true);
+  Rubber.RubberPenWidth = ShapePenWidth();
+}
+
 void TSDIAppForm::Paint1MouseDown(QMouseEvent* event) {
-  if (event->button() == Qt::RightButton) {
-    if (viewPopup_) viewPopup_->popup(event->globalPosition().toPoint());
+  if (!document_.HasDocument()) return;
+  const QPoint client = event->position().toPoint();
+  const int x = Paint1->XScr2Bmp(client.x());
+  const int y = Paint1->YScr2Bmp(client.y());
+  if (event->modifiers() & Qt::ControlModifier) {
+    Editor.OverlayMode = ovCtrlGesture;
+    PanAnchor = {x, y};
+    PressPoint = client;
     return;
+  }
+  if (event->button() != Qt::LeftButton) return;
+  const auto libraryStroke = [&](void (*capture)(TSDIAppForm&)) {
+    capture(*this);
+    document_.CloneCleanIntoScratch();
+    BeginShapeStroke(x, y, false);
+  };
+  switch (Editor.ActiveTool) {
+    case ToolAdjust:
+      AdjCapture(*this);
+      BeginShapeStroke(x, y, false);
+      break;
+    case ToolColors:
+      ExchCapture(*this);
+      BeginShapeStroke(x, y, false);
+      break;
+    case ToolImgCtrl:
+      PrepareMover(*this);
+      if (MoverMarkerMode(*this))
+        BeginShapeStroke(x, y, false);
+      else
+        MoverDown(*this, x, y);
+      Rubber.RubberPenWidth = ShapePenWidth();
+      break;
+    case ToolWarp:
+      Rubber.RubberPenWidth = 1;
+      WarpPress(*this, x, y);
+      break;
+    case ToolShift:
+      ShiftCapture(*this);
+      BeginShapeStroke(x, y, false);
+      break;
+    case ToolFilterA:
+      Flt3Capture(*this);
+      BeginShapeStroke(x, y, false);
+      break;
+    case ToolRetouch:
+      Rubber.RubberPenWidth = 1;
+      RetouchPress(*this, x, y);
+      break;
+    case ToolDraw:
+      BeginShapeStroke(x, y, DrawCapture(*this));
+      break;
+    case ToolFilterB: libraryStroke(&IplCapture); break;
+    case ToolConvolve7x7: libraryStroke(&Flt7Capture); break;
+    case ToolColorTwist: libraryStroke(&TwistCapture); break;
+    case ToolHistogram: libraryStroke(&PrepareStretch); break;
+    default: break;
   }
 }
 
-void TSDIAppForm::Paint1MouseMove(QMouseEvent*) {}
-void TSDIAppForm::Paint1MouseUp(QMouseEvent*) {}
+void TSDIAppForm::ColorReadout(const QPoint& client) {
+  // The pixel shown under the cursor: the one a Ctrl-click there would pick.
+  const QColor c = Paint1->DisplayedColor(client);
+  ColorBlue->setText(QString("B: %1").arg(c.blue()));
+  ColorGreen->setText(QString("G: %1").arg(c.green()));
+  ColorRed->setText(QString("R: %1").arg(c.red()));
+  ColorPass->SetColor(c);
+}
+
+void TSDIAppForm::Paint1MouseMove(QMouseEvent* event) {
+  if (!document_.HasDocument()) return;
+  const QPoint client = event->position().toPoint();
+  const int x = Paint1->XScr2Bmp(client.x());
+  const int y = Paint1->YScr2Bmp(client.y());
+  SetStatusPanelText(1, QString(" X = %1 Y = %2").arg(x).arg(y));
+  TDib& work = document_.WorkBitmap();
+  switch (Editor.OverlayMode) {
+    case ovNone:
+      ColorReadout(client);
+      Paint1->viewport()->setCursor(Panel1Tag == ToolWarp && RoiNearCorner(*this, x, y)
+                                        ? QCursor(Qt::PointingHandCursor)
+                                        : ViewCursor(1784));
+      return;
+    case ovLine: Rubber.LineStep(work, x, y, Rubber.RubberPenWidth); break;
+    case ovThinLine: Rubber.LineStep(work, x, y, 1); break;
+    case ovRectFilled:
+    case ovRectOutlined:
+    case ovRectTwoColor: Rubber.RectangleStep(work, x, y); break;
+    case ovEllipseFilled:
+    case ovEllipseOutlined:
+    case ovEllipseTwoColor: Rubber.EllipseStep(work, x, y); break;
+    case ovCircle:
+    case ovCircleFilled:
+    case ovCircleOutlined:
+    case ovCircleTwoColor: Rubber.CircleStep(work, x, y); break;
+    case ovTextStamp: Rubber.TextStampStep(work, document_.PieceBitmap(), x, y); break;
+    case ovCtrlGesture:
+      if (event->modifiers() & Qt::ControlModifier) {
+        // The view scrolls so that the image point under the cursor returns to the anchor.
+        const double f = Editor.ZoomPercent * 0.01;
+        Paint1->SetViewXY(Paint1->ViewX() + static_cast<int>((PanAnchor.x - x) * f),
+                          Paint1->ViewY() + static_cast<int>((PanAnchor.y - y) * f));
+      }
+      return;
+    case ovRetouch: RetouchMove(*this, x, y); return;
+    case ovFreeHand: DrawMove(*this, x, y); return;
+    case ovRegionOutline:
+      Rubber.RegionOutlineStep(work, RoiPoints, x, y, [this](TRoiPoints& roi, int cx, int cy) {
+        RoiMoveCorners(*this, roi, cx, cy);
+      });
+      break;
+    case ovMover: MoverMove(*this, x, y); return;
+    default: return;
+  }
+  RefreshRubber();
+}
+
+void TSDIAppForm::FinishCtrlGesture(QMouseEvent* event) {
+  const QPoint client = event->position().toPoint();
+  if (client == PressPoint) {
+    const TColor picked = FromQColor(Paint1->DisplayedColor(client));
+    if (event->button() == Qt::LeftButton)
+      SetForeColor(picked);
+    else
+      SetBackColor(picked);
+  }
+  Editor.OverlayMode = ovNone;
+}
+
+void TSDIAppForm::Paint1MouseUp(QMouseEvent* event) {
+  if (!document_.HasDocument()) return;
+  const QPoint client = event->position().toPoint();
+  const int x = Paint1->XScr2Bmp(client.x());
+  const int y = Paint1->YScr2Bmp(client.y());
+  if (Editor.OverlayMode == ovCtrlGesture) {
+    FinishCtrlGesture(event);
+    return;
+  }
+  if (event->button() != Qt::LeftButton) {
+    if (viewPopup_) viewPopup_->popup(event->globalPosition().toPoint());
+    return;
+  }
+  switch (Editor.ActiveTool) {
+    case ToolAdjust:
+    case ToolColors:
+    case ToolShift:
+    case ToolFilterA:
+    case ToolDraw: DrawRelease(*this, x, y); break;
+    case ToolImgCtrl: MoverUp(*this, x, y); break;
+    case ToolWarp: WarpRelease(*this, x, y); break;
+    case ToolRetouch: RetouchRelease(*this, x, y); break;
+    case ToolFilterB:
+    case ToolConvolve7x7:
+    case ToolColorTwist:
+    case ToolHistogram:
+      DrawRelease(*this, x, y);
+      document_.ReleaseScratchPixels();
+      break;
+    default: break;
+  }
+}
 
 // --- shut-down -----------------------------------------------------------------------------
 

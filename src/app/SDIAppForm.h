@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QMainWindow>
+#include <QPoint>
 
 #include <array>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "app/Document.h"
 #include "app/EditorState.h"
 #include "app/Progress.h"
+#include "app/RubberBand.h"
 
 class QAction;
 class QActionGroup;
@@ -59,6 +61,10 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   korvane::TEditorState Editor;
   korvane::TProgressReporter Progress{*this};  // what long operations report to
   int Panel1Tag = korvane::ToolNone;
+  korvane::TRubberBand Rubber;
+  korvane::TPoint PanAnchor;  // image pixels
+  QPoint PressPoint;          // client pixels of the view
+  korvane::TRoiPoints RoiPoints{};
   bool Initialized() const { return initialized_; }
   QFont CanvasFont;  // the font dialog's choice, for the text tool
 
@@ -172,6 +178,12 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void HideAllPanels();
   void ShowPanelForTool(int code);
   void UpdateShapeText(QMenu* popup);
+  // The shape code of the checked PMenu12 item; twoColor picks the second column.
+  int ShapeCode(bool twoColor) const;
+  // The pen width rubber bands use for shape-applied tools.
+  int ShapePenWidth() const;
+  // Repaints the part of the view that shows the last rubber-band step.
+  void RefreshRubber();
   void SetForeColor(korvane::TColor color);
   void SetBackColor(korvane::TColor color);
   // Builds the document from a new image (isNew) or the file; false when it could not.
@@ -216,6 +228,9 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void BuildPopups();
   void BuildStatusBar();
   void AttachViewPopup(QMenu* popup);
+  void BeginShapeStroke(int x, int y, bool twoColor);
+  void FinishCtrlGesture(QMouseEvent* event);
+  void ColorReadout(const QPoint& client);
   void AfterDocumentReplaced();
   void SetZoomPercent(double percent);
   QFrame* MakeToolPanel(const char* name, int width);

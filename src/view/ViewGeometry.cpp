@@ -93,4 +93,15 @@ TRectI TViewGeometry::SourceRect() const {
   return r;
 }
 
+bool TViewGeometry::DisplayedPixel(int clientX, int clientY, int& bitmapX, int& bitmapY) const {
+  const int i = clientX - offsetX_;
+  const int j = clientY - offsetY_;
+  if (i < 0 || j < 0 || i >= drawnWidth_ || j >= drawnHeight_) return false;
+  const TRectI s = SourceRect();
+  if (s.Width <= 0 || s.Height <= 0) return false;
+  bitmapX = s.X + static_cast<int>(static_cast<long long>(i) * s.Width / drawnWidth_);
+  bitmapY = s.Y + static_cast<int>(static_cast<long long>(j) * s.Height / drawnHeight_);
+  return true;
+}
+
 }  // namespace korvane

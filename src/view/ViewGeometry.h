@@ -48,6 +48,10 @@ class TViewGeometry {
   int XBmp2Scr(int x) const;
   int YBmp2Scr(int y) const;
 
+  // The bitmap pixel shown at a client pixel (as painted, which is not always XScr2Bmp's
+  // rounding); false where the client shows background.
+  bool DisplayedPixel(int clientX, int clientY, int& bitmapX, int& bitmapY) const;
+
   // The bitmap rectangle (rows from the top) shown in the drawn area.
   TRectI SourceRect() const;
   // The client rectangle the bitmap is drawn into.

@@ -318,4 +318,21 @@ void TVistelView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (OnMouseDown) OnMouseDown(event);
 }
 
+QColor TVistelView::DisplayedColor(const QPoint& client) const {
+  int x = 0, y = 0;
+  if (!bitmap_ || bitmap_->Empty() || !geometry_.DisplayedPixel(client.x(), client.y(), x, y))
+    return background_;
+  const std::uint8_t* p = bitmap_->ScanLine(y) + 3 * x;
+  return QColor(p[2], p[1], p[0]);
+}
+
+void TVistelView::UpdateBitmapRect(const korvane::TRectI& r) {
+  if (r.Width <= 0 || r.Height <= 0) return;
+  const QRect client(QPoint(XBmp2Scr(r.X), YBmp2Scr(r.Y)),
+                     QPoint(XBmp2Scr(r.X + r.Width), YBmp2Scr(r.Y + r.Height)));
+  // One zoomed pixel of slack on each side covers the rounding of the conversion.
+  const int slack = std::max(1, geometry_.Zoom / 100 + 1);
+  viewport()->update(client.normalized().adjusted(-slack, -slack, slack, slack));
+}
+
 QImage TVistelView::GrabClient() const { return viewport()->grab().toImage(); }

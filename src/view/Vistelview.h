@@ -89,7 +89,12 @@ class TVistelView : public QAbstractScrollArea {
   std::function<void(TVistelView*)> OnImageChange;
   TMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
 
-  // The client-area picture as last painted (for colour picking and tests).
+  // The colour the client shows at a client pixel: a bitmap pixel, or the background.
+  QColor DisplayedColor(const QPoint& client) const;
+  // Repaints only the client area that shows this bitmap rectangle (rows from the top).
+  void UpdateBitmapRect(const korvane::TRectI& r);
+
+  // The client-area picture as last painted (for tests).
   QImage GrabClient() const;
 
  protected:

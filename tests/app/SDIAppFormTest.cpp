@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
 #include <functional>
 
 #include "app/Dialogs.h"
@@ -44,6 +45,32 @@ TColor WorkPixel(TSDIAppForm& form, int x, int y) {
   const TDib& work = form.Document().WorkBitmap();
   const std::uint8_t* p = work.ScanLine(y) + 3 * x;
   return RGBColor(p[2], p[1], p[0]);
+}
+
+// A document of the given size whose pixel (x, y) is red x, green y, blue 77.
+void MakeDocument(TSDIAppForm& form, int w, int h) {
+  form.NewImage->UDWidth->setValue(w);
+  form.NewImage->UDHeight->setValue(h);
+  QVERIFY(form.LoadOrCreate(TempPictureName, true));
+  for (TDib* b : {&form.Document().WorkBitmap(), &form.Document().CleanBitmap()})
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        std::uint8_t* p = b->ScanLine(y) + 3 * x;
+        p[0] = 77;
+        p[1] = static_cast<std::uint8_t>(y);
+        p[2] = static_cast<std::uint8_t>(x);
+      }
+  form.RefreshView();
+}
+
+bool WorkEqualsClean(TSDIAppForm& form) {
+  const TDib& w = form.Document().WorkBitmap();
+  return std::memcmp(w.Rows(), form.Document().CleanBitmap().Rows(), w.ByteSize()) == 0;
+}
+
+void CheckShape(TSDIAppForm& form, const QString& caption) {
+  for (QAction* a : form.PMenu12->actions())
+    if (a->text() == caption) a->trigger();
 }
 
 }  // namespace
@@ -239,6 +266,107 @@ class TestSDIAppForm : public QObject {
     QVERIFY(!clickedDuringWork);
   }
 
+  void mouseReachesToolsInImagePixels() {
+    QWidget* vp = form_->Paint1->viewport();
+    QTest::mouseMove(vp, QPoint(10, 7));
+    QCOMPARE(form_->StatusPanelText(1), QString("X =  Y ="));  // no document: nothing happens
+    MakeDocument(*form_, 120, 90);
+    QTest::mouseMove(vp, QPoint(11, 6));
+    QTest::mouseMove(vp, QPoint(10, 7));
+    QCOMPARE(form_->StatusPanelText(1), QString(" X = 10 Y = 7"));
+    form_->Paint1->SetZoom(200);
+    QTest::mouseMove(vp, QPoint(7, 5));
+    QCOMPARE(form_->StatusPanelText(1), QString(" X = 4 Y = 2"));  // 3.5 and 2.5 go to even
+    form_->Paint1->SetZoom(100);
+    form_->Paint1->SetCenter(true);
+    const int left = (vp->width() - 120) / 2;
+    QTest::mouseMove(vp, QPoint(left - 5, 40));
+    QVERIFY(form_->StatusPanelText(1).startsWith(" X = -5 "));
+  }
+
+  void readoutShowsThePixelUnderTheCursor() {
+    MakeDocument(*form_, 250, 250);
+    form_->Paint1->SetZoom(400);
+    form_->Paint1->SetViewXY(32, 60);
+    QTest::mouseMove(form_->Paint1->viewport(), QPoint(11, 4));
+    // Client (11, 4) at 400 % from (32, 60) shows bitmap (10, 16).
+    QCOMPARE(form_->ColorRed->text(), QString("R: 10"));
+    QCOMPARE(form_->ColorGreen->text(), QString("G: 16"));
+    QCOMPARE(form_->ColorBlue->text(), QString("B: 77"));
+    QCOMPARE(form_->ColorPass->Color(), QColor(10, 16, 77));
+    // A Ctrl-click there picks the same colour.
+    QTest::mouseClick(form_->Paint1->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(11, 4));
+    QCOMPARE(form_->Editor.ForeColor.Color, RGBColor(10, 16, 77));
+  }
+
+  void rubberBandsAreDrawnAndRemoved_data() {
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<int>("zoom");
+    for (const char* shape : {"Line", "Rectangle Outlined", "Ellipse Filled", "Circle Outlined"})
+      for (int zoom : {100, 200}) QTest::addRow("%s at %d", shape, zoom) << shape << zoom;
+  }
+
+  void rubberBandsAreDrawnAndRemoved() {
+    QFETCH(QString, shape);
+    QFETCH(int, zoom);
+    MakeDocument(*form_, 100, 80);
+    form_->Paint1->SetZoom(zoom);
+    QTest::mouseClick(form_->adjust, Qt::LeftButton);
+    CheckShape(*form_, shape);
+    QWidget* vp = form_->Paint1->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(20, 20));
+    QVERIFY(form_->Editor.OverlayMode != 0);
+    // Partly outside the image: drawn only inside, the rest ignored.
+    for (const QPoint p : {QPoint(60, 40), QPoint(95, 70), QPoint(-30, 10), QPoint(70, 50)}) {
+      QTest::mouseMove(vp, p);
+      QVERIFY(!WorkEqualsClean(*form_));
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(70, 50));
+    QCOMPARE(form_->Editor.OverlayMode, 0);
+    QVERIFY(WorkEqualsClean(*form_));
+  }
+
+  void ctrlClickPicksAndCtrlDragPans() {
+    MakeDocument(*form_, 300, 300);
+    QWidget* vp = form_->Paint1->viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, QPoint(12, 34));
+    QCOMPARE(form_->Editor.ForeColor.Color, RGBColor(12, 34, 77));
+    QTest::mouseClick(vp, Qt::RightButton, Qt::ControlModifier, QPoint(40, 5));
+    QCOMPARE(form_->Editor.BackColor.Color, RGBColor(40, 5, 77));
+    QCOMPARE(form_->Editor.OverlayMode, 0);
+    QVERIFY(!form_->PMenu12->isVisible());
+
+    form_->Editor.ZoomPercent = 400;
+    form_->Paint1->SetZoom(400);
+    form_->Paint1->SetViewXY(400, 400);
+    const TColor fore = form_->Editor.ForeColor.Color;
+    QTest::mousePress(vp, Qt::LeftButton, Qt::ControlModifier, QPoint(100, 100));
+    QTest::mouseMove(vp, QPoint(60, 80));
+    QTest::mouseEvent(QTest::MouseMove, vp, Qt::NoButton, Qt::ControlModifier, QPoint(60, 80));
+    // The anchor was image (125, 125); the cursor now shows (115, 120): the view moves back
+    // by 10 and 5 image pixels at 400 %.
+    QCOMPARE(form_->Paint1->ViewX(), 440);
+    QCOMPARE(form_->Paint1->ViewY(), 420);
+    // Without Ctrl the pan stops, the gesture still ends at the release, and picks nothing.
+    QTest::mouseEvent(QTest::MouseMove, vp, Qt::NoButton, Qt::NoModifier, QPoint(10, 10));
+    QCOMPARE(form_->Paint1->ViewX(), 440);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    QCOMPARE(form_->Editor.OverlayMode, 0);
+    QCOMPARE(form_->Editor.ForeColor.Color, fore);
+  }
+
+  void rightClickPopsThePopupAndAppliesNothing() {
+    MakeDocument(*form_, 50, 50);
+    QTest::mouseClick(form_->draw, Qt::LeftButton);
+    QWidget* vp = form_->Paint1->viewport();
+    QTest::mousePress(vp, Qt::RightButton, {}, QPoint(10, 10));
+    QCOMPARE(form_->Editor.OverlayMode, 0);
+    QTest::mouseRelease(vp, Qt::RightButton, {}, QPoint(10, 10));
+    QTRY_VERIFY(form_->PMenu12->isVisible());
+    form_->PMenu12->close();
+    QVERIFY(WorkEqualsClean(*form_));
+  }
+
   void popupItemsSetTheirState() {
     form_->PMenu18->actions().at(5)->trigger();  // "1 / 2"
     QCOMPARE(form_->Editor.BumpMultiplier, -2);
@@ -248,13 +376,6 @@ class TestSDIAppForm : public QObject {
     QMenu* method = form_->PMenu17->actions().at(0)->menu();
     method->actions().at(1)->trigger();
     QCOMPARE(form_->Editor.RoiWarpMethod, 1);
-  }
-
-  void rightButtonPopsTheToolsPopup() {
-    QTest::mouseClick(form_->adjust, Qt::LeftButton);
-    QTest::mouseClick(form_->Paint1->viewport(), Qt::RightButton, {}, QPoint(20, 20));
-    QTRY_VERIFY(form_->PMenu12->isVisible());
-    form_->PMenu12->close();
   }
 
  private:
