@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
+#include <cmath>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -340,6 +341,7 @@ void TSDIAppForm::BuildPaintArea() {
   Paint1->OnMouseDown = [this](QMouseEvent* e) { Paint1MouseDown(e); };
   Paint1->OnMouseMove = [this](QMouseEvent* e) { Paint1MouseMove(e); };
   Paint1->OnMouseUp = [this](QMouseEvent* e) { Paint1MouseUp(e); };
+  Paint1->OnWheelZoom = [this](const QPoint& client, bool in) { ZoomAround(client, in); };
   grid->addWidget(RulerBoxH, 0, 0, 1, 2);
   grid->addWidget(Paint1, 1, 0);
   grid->addWidget(RulerBoxV, 1, 1);
@@ -438,6 +440,18 @@ void TSDIAppForm::BuildMenus() {
   ZoomResetItem = item(view, "Reset to 1:1", &TSDIAppForm::ImgCtrlResetClick, "ZoomResetItem");
   ZoomFloatItem = item(view, "Float zooming...", &TSDIAppForm::fzoomClick, "ZoomFloatItem");
   CenterItem = item(view, "Toggle center image", &TSDIAppForm::ImgCtrlRePanClick, "CenterItem");
+  // The usual viewer keys, beside the menu's own commands.
+  const auto shortcut = [this](const QList<QKeySequence>& keys, void (TSDIAppForm::*handler)()) {
+    auto* a = new QAction(this);
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, handler);
+    addAction(a);
+  };
+  shortcut({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+           &TSDIAppForm::ImgCtrlZoomInClick);
+  shortcut({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &TSDIAppForm::ImgCtrlZoomOutClick);
+  shortcut({QKeySequence(Qt::CTRL | Qt::Key_0)}, &TSDIAppForm::ImgCtrlResetClick);
 
   QMenu* help = bar->addMenu("&Help");
   About1 = item(help, "&About...", &TSDIAppForm::About1Click, "About1");
@@ -828,15 +842,62 @@ void TSDIAppForm::SetZoomPercent(double percent) {
   Paint1->SetZoom(static_cast<int>(percent));
 }
 
-void TSDIAppForm::ImgCtrlZoomInClick() {}
-void TSDIAppForm::ImgCtrlZoomOutClick() {}
-void TSDIAppForm::ImgCtrlZoom(QAction*) {}
-void TSDIAppForm::ImgCtrlResetClick() {}
+bool TSDIAppForm::ZoomIn() {
+  if (Editor.ZoomPercent >= kMaxZoomPercent) return false;
+  SetZoomPercent(Editor.ZoomPercent * 2);
+  return true;
+}
+
+bool TSDIAppForm::ZoomOut() {
+  if (Editor.ZoomPercent <= kMinZoomPercent) return false;
+  SetZoomPercent(Editor.ZoomPercent * 0.5);
+  return true;
+}
+
+void TSDIAppForm::ImgCtrlZoomInClick() { ZoomIn(); }
+void TSDIAppForm::ImgCtrlZoomOutClick() { ZoomOut(); }
+
+void TSDIAppForm::ImgCtrlZoom(QAction* item) { SetZoomPercent(item->data().toInt()); }
+
+void TSDIAppForm::ImgCtrlResetClick() {
+  Editor.ZoomPercent = 100;
+  Paint1->SetViewXY(0, 0);
+  Paint1->SetZoom(100);
+}
+
 void TSDIAppForm::fzoomClick() {}
-void TSDIAppForm::ImgCtrlRePanClick() {}
-void TSDIAppForm::ScrollItemClick() {}
-void TSDIAppForm::HRulerItemClick() {}
-void TSDIAppForm::VRulerItemClick() {}
+
+void TSDIAppForm::ImgCtrlRePanClick() {
+  Paint1->SetCenter(!Paint1->Center());
+  Paint1->SetViewXY(0, 0);
+}
+
+void TSDIAppForm::ScrollItemClick() {
+  // Triggered from the menu the check has already flipped; from code it has not.
+  if (sender() != ScrollItem) ScrollItem->setChecked(!ScrollItem->isChecked());
+  Paint1->SetScrollBars(ScrollItem->isChecked() ? ssBoth : ssNone);
+}
+
+void TSDIAppForm::HRulerItemClick() {
+  if (sender() != HRulerItem) HRulerItem->setChecked(!HRulerItem->isChecked());
+  RulerBoxH->setVisible(HRulerItem->isChecked());
+}
+
+void TSDIAppForm::VRulerItemClick() {
+  if (sender() != VRulerItem) VRulerItem->setChecked(!VRulerItem->isChecked());
+  RulerBoxV->setVisible(VRulerItem->isChecked());
+}
+
+void TSDIAppForm::ZoomAround(const QPoint& client, bool in) {
+  const korvane::TViewGeometry& g = Paint1->Geometry();
+  // The image point under the cursor, in unzoomed pixels, stays under the cursor.
+  const double px = (client.x() + g.ViewX - g.OffsetX()) * 100.0 / g.Zoom;
+  const double py = (client.y() + g.ViewY - g.OffsetY()) * 100.0 / g.Zoom;
+  if (!(in ? ZoomIn() : ZoomOut())) return;
+  const korvane::TViewGeometry& h = Paint1->Geometry();
+  Paint1->SetViewXY(static_cast<int>(std::lround(px * h.Zoom / 100.0 - (client.x() - h.OffsetX()))),
+                    static_cast<int>(std::lround(py * h.Zoom / 100.0 - (client.y() - h.OffsetY()))));
+}
 
 // --- mouse on the view ---------------------------------------------------------------------
 

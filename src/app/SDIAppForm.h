@@ -169,6 +169,13 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void ImgCtrlRePanClick();
   void ScrollItemClick();
   void HRulerItemClick();
+  // Zoom steps: false when the limit is reached.
+  bool ZoomIn();
+  bool ZoomOut();
+  static constexpr double kMaxZoomPercent = 1600;
+  static constexpr double kMinZoomPercent = 10;
+  // Ctrl + wheel: one step, keeping the image point under the cursor where it is.
+  void ZoomAround(const QPoint& client, bool in);
   void VRulerItemClick();
   void Paint1MouseDown(QMouseEvent* event);
   void Paint1MouseMove(QMouseEvent* event);

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -333,6 +334,19 @@ void TVistelView::UpdateBitmapRect(const korvane::TRectI& r) {
   // One zoomed pixel of slack on each side covers the rounding of the conversion.
   const int slack = std::max(1, geometry_.Zoom / 100 + 1);
   viewport()->update(client.normalized().adjusted(-slack, -slack, slack, slack));
+}
+
+void TVistelView::wheelEvent(QWheelEvent* event) {
+  const QPoint steps = event->angleDelta() / 120;
+  if (event->modifiers() & Qt::ControlModifier) {
+    if (OnWheelZoom && steps.y() != 0) OnWheelZoom(event->position().toPoint(), steps.y() > 0);
+    event->accept();
+    return;
+  }
+  // Three lines of ten pixels a notch; Shift turns the wheel sideways.
+  const QPoint delta = (event->modifiers() & Qt::ShiftModifier) ? QPoint(steps.y(), steps.x()) : steps;
+  SetViewXY(geometry_.ViewX - 30 * delta.x(), geometry_.ViewY - 30 * delta.y());
+  event->accept();
 }
 
 QImage TVistelView::GrabClient() const { return viewport()->grab().toImage(); }

@@ -88,6 +88,8 @@ class TVistelView : public QAbstractScrollArea {
   TViewChangeEvent OnViewChange;  // change 0: origin, 1: zoom
   std::function<void(TVistelView*)> OnImageChange;
   TMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
+  // Ctrl + wheel asks for a zoom step at a client point (in: towards larger).
+  std::function<void(const QPoint& client, bool in)> OnWheelZoom;
 
   // The colour the client shows at a client pixel: a bitmap pixel, or the background.
   QColor DisplayedColor(const QPoint& client) const;
@@ -105,6 +107,7 @@ class TVistelView : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void ApplyScrollBars(int maxX, int maxY);

@@ -1,0 +1,115 @@
+// Zoom steps, ratios, reset, centring, scroll bars and the wheel, through the main window.
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/Dialogs.h"
+#include "app/SDIAppForm.h"
+#include "view/Vistelview.h"
+
+using namespace korvane;
+
+class TestViewCommands : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    form_ = new TSDIAppForm;
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_));
+    form_->NewImage->UDWidth->setValue(400);
+    form_->NewImage->UDHeight->setValue(300);
+    QVERIFY(form_->LoadOrCreate(TempPictureName, true));
+  }
+  void cleanup() { delete form_; }
+
+  void zoomStepsAndTheirLimits() {
+    QList<int> zooms;
+    for (int k = 0; k < 5; ++k) {
+      QTest::mouseClick(form_->zoomout, Qt::LeftButton);
+      zooms << form_->Paint1->Zoom();
+    }
+    QCOMPARE(zooms, (QList<int>{50, 25, 12, 6, 6}));
+    QCOMPARE(form_->Editor.ZoomPercent, 6.25);
+    form_->ImgCtrlResetClick();
+    zooms.clear();
+    for (int k = 0; k < 5; ++k) {
+      QTest::mouseClick(form_->zoomin, Qt::LeftButton);
+      zooms << form_->Paint1->Zoom();
+    }
+    QCOMPARE(zooms, (QList<int>{200, 400, 800, 1600, 1600}));
+  }
+
+  void ratiosThenSteps() {
+    QAction* third = form_->ZoomOutMenu->actions().at(1);  // "3:1"
+    QCOMPARE(third->text(), QString("3:1"));
+    third->trigger();
+    QCOMPARE(form_->Paint1->Zoom(), 33);
+    QList<int> zooms;
+    for (int k = 0; k < 7; ++k) {
+      form_->ImgCtrlZoomInClick();
+      zooms << form_->Paint1->Zoom();
+    }
+    QCOMPARE(zooms, (QList<int>{66, 132, 264, 528, 1056, 2112, 2112}));
+    form_->ZoomInMenu->actions().at(1)->trigger();  // "1:3"
+    QCOMPARE(form_->Paint1->Zoom(), 300);
+  }
+
+  void zoomKeepsTheOriginResetAndCentringClearIt() {
+    form_->ZoomInMenu->actions().at(3)->trigger();  // 500 %
+    form_->Paint1->SetViewXY(120, 80);
+    form_->ImgCtrlZoomOutClick();
+    QCOMPARE(form_->Paint1->ViewX(), 120);
+    form_->ImgCtrlRePanClick();
+    QVERIFY(form_->Paint1->Center());
+    QCOMPARE(form_->Paint1->ViewX(), 0);
+    form_->Paint1->SetViewXY(50, 50);
+    QTest::keyClick(form_, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(form_->Paint1->Zoom(), 100);
+    QCOMPARE(form_->Paint1->ViewX(), 0);
+    QCOMPARE(form_->Editor.ZoomPercent, 100.0);
+    QTest::keyClick(form_, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(form_->Paint1->Zoom(), 200);
+    QTest::keyClick(form_, Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(form_->Paint1->Zoom(), 100);
+  }
+
+  void scrollBarsFollowTheMenu() {
+    form_->ZoomInMenu->actions().at(3)->trigger();
+    form_->ScrollItem->trigger();
+    QVERIFY(form_->ScrollItem->isChecked());
+    QVERIFY(form_->Paint1->horizontalScrollBar()->isVisible());
+    form_->ScrollItem->trigger();
+    QVERIFY(!form_->Paint1->horizontalScrollBar()->isVisible());
+  }
+
+  void ctrlWheelZoomsAroundTheCursor() {
+    QWidget* vp = form_->Paint1->viewport();
+    const QPoint at(123, 77);
+    int bx = 0, by = 0;
+    QVERIFY(form_->Paint1->Geometry().DisplayedPixel(at.x(), at.y(), bx, by));
+    QWheelEvent in(at, vp->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(vp, &in);
+    QCOMPARE(form_->Paint1->Zoom(), 200);
+    int ax = 0, ay = 0;
+    QVERIFY(form_->Paint1->Geometry().DisplayedPixel(at.x(), at.y(), ax, ay));
+    QVERIFY(std::abs(ax - bx) <= 1);
+    QVERIFY(std::abs(ay - by) <= 1);
+    // The plain wheel scrolls.
+    const int viewY = form_->Paint1->ViewY();
+    QWheelEvent down(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(vp, &down);
+    QVERIFY(form_->Paint1->ViewY() > viewY);
+  }
+
+ private:
+  TSDIAppForm* form_ = nullptr;
+};
+
+QTEST_MAIN(TestViewCommands)
+#include "ViewCommandsTest.moc"
