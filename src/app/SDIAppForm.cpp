@@ -25,6 +25,7 @@
 #include "app/Dialogs.h"
 #include "app/Glyphs.h"
 #include "app/Random.h"
+#include "app/Zoomform1.h"
 #include "colour/ColourTools.h"
 #include "filters/FilterTools.h"
 #include "paint/PaintTools.h"
@@ -190,6 +191,7 @@ void TSDIAppForm::CreateForms() {
   // EnlargeForm, RotateForm, TutorialBox, LUTForm, ShadowForm.
   WngForm = new TWngForm(this);
   NewImage = new TNewImage(this);
+  ZoomForm = new TZoomForm(Editor, *Paint1, this);
 }
 
 void TSDIAppForm::BuildSpeedPanel() {
@@ -865,7 +867,15 @@ void TSDIAppForm::ImgCtrlResetClick() {
   Paint1->SetZoom(100);
 }
 
-void TSDIAppForm::fzoomClick() {}
+void TSDIAppForm::PlaceUnderButton(QDialog* dialog, QWidget* button) {
+  const QPoint origin = frameGeometry().topLeft();
+  dialog->move(origin.x() + button->x() + 4, origin.y() + 43);
+}
+
+void TSDIAppForm::fzoomClick() {
+  PlaceUnderButton(ZoomForm, fzoom);
+  ZoomForm->exec();
+}
 
 void TSDIAppForm::ImgCtrlRePanClick() {
   Paint1->SetCenter(!Paint1->Center());

@@ -31,6 +31,8 @@ class TColorShape;
 class TNewImage;
 class TVistelView;
 class TWngForm;
+class TZoomForm;
+class QDialog;
 
 // A filled rectangle with a border that reports presses: the colour swatches.
 class TColorShape : public QFrame {
@@ -71,6 +73,7 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   // Dialogs, in the order they are created.
   TWngForm* WngForm = nullptr;
   TNewImage* NewImage = nullptr;
+  TZoomForm* ZoomForm = nullptr;
 
   // Speed-button bar.
   QWidget* SpeedPanel = nullptr;
@@ -198,6 +201,8 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void RefreshView();
   // The message box, answering whether the user pressed OK.
   bool Confirm(const QString& title, const QString& message);
+  // Dialog placement of the speed-button launchers: left under the button, top below the bar.
+  void PlaceUnderButton(QDialog* dialog, QWidget* button);
 
   // Long operations: hourglass cursor, input held back except Escape, until the scope ends.
   class TBusy {

@@ -1,16 +1,36 @@
 // Zoom steps, ratios, reset, centring, scroll bars and the wheel, through the main window.
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QtTest>
 
+#include <functional>
+
 #include "app/Dialogs.h"
 #include "app/SDIAppForm.h"
+#include "app/Zoomform1.h"
+#include "widgets/Slidebar.h"
 #include "view/Vistelview.h"
 
 using namespace korvane;
+
+namespace {
+// Runs `act` on the modal dialog that the next call opens.
+void WhenModal(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      WhenModal(act);
+      return;
+    }
+    act(modal);
+  });
+}
+}  // namespace
 
 class TestViewCommands : public QObject {
   Q_OBJECT
@@ -84,6 +104,49 @@ class TestViewCommands : public QObject {
     QVERIFY(form_->Paint1->horizontalScrollBar()->isVisible());
     form_->ScrollItem->trigger();
     QVERIFY(!form_->Paint1->horizontalScrollBar()->isVisible());
+  }
+
+  void floatingZoomPreviewsAndRestores() {
+    int previewed = 0;
+    // Moving the slider previews; the close box restores the zoom the window had.
+    WhenModal([&](QWidget* dialog) {
+      auto* form = static_cast<TZoomForm*>(dialog);
+      QTest::keyClick(form->TrackZoom, Qt::Key_End);
+      previewed = form_->Paint1->Zoom();
+      QCOMPARE(form->LabZoom->text(), QString("500%"));
+      form->close();
+    });
+    QTest::mouseClick(form_->fzoom, Qt::LeftButton);
+    QCOMPARE(previewed, 500);
+    QCOMPARE(form_->Paint1->Zoom(), 100);
+    QCOMPARE(form_->Editor.ZoomPercent, 100.0);
+    // OK keeps the slider's zoom.
+    WhenModal([&](QWidget* dialog) {
+      auto* form = static_cast<TZoomForm*>(dialog);
+      form->TrackZoom->SetPosition(250);
+      QTest::mouseClick(form->ZoomOK, Qt::LeftButton);
+    });
+    form_->fzoomClick();
+    QCOMPARE(form_->Editor.ZoomPercent, 250.0);
+    QCOMPARE(form_->Paint1->Zoom(), 250);
+    QCOMPARE(form_->Paint1->ViewX(), 0);
+  }
+
+  void floatingZoomAtEightHundred() {
+    form_->ZoomInMenu->actions().at(0)->trigger();
+    form_->ImgCtrlZoomInClick();
+    form_->ImgCtrlZoomInClick();  // 800 %
+    WhenModal([&](QWidget* dialog) {
+      // The slider cannot show 800 and stays at 100; the view follows the slider.
+      QCOMPARE(static_cast<TZoomForm*>(dialog)->TrackZoom->Position(), 100);
+      QCOMPARE(form_->Paint1->Zoom(), 100);
+      dialog->close();
+    });
+    form_->fzoomClick();
+    QCOMPARE(form_->Paint1->Zoom(), 100);
+    QCOMPARE(form_->Editor.ZoomPercent, 800.0);
+    form_->ImgCtrlZoomInClick();
+    QCOMPARE(form_->Paint1->Zoom(), 1600);
   }
 
   void ctrlWheelZoomsAroundTheCursor() {
