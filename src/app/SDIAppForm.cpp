@@ -31,6 +31,8 @@
 #include "paint/PaintTools.h"
 #include "selection/MoverTools.h"
 #include "view/Vistelview.h"
+#include "widgets/Rulerbox.h"
+#include "widgets/Slidebar.h"
 #include "warp/WarpTools.h"
 
 using namespace korvane;
@@ -329,14 +331,12 @@ void TSDIAppForm::BuildPaintArea() {
   auto* grid = new QGridLayout(PanelPaint);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setSpacing(0);
-  RulerBoxH = new QWidget(PanelPaint);
+  RulerBoxH = new TRulerBox(PanelPaint);
   RulerBoxH->setObjectName("RulerBoxH");
-  RulerBoxH->setFixedHeight(30);
-  RulerBoxH->hide();
-  RulerBoxV = new QWidget(PanelPaint);
+  ApplyMainWindowRuler(*RulerBoxH, TRulerBox::rdHorizontal);
+  RulerBoxV = new TRulerBox(PanelPaint);
   RulerBoxV->setObjectName("RulerBoxV");
-  RulerBoxV->setFixedWidth(30);
-  RulerBoxV->hide();
+  ApplyMainWindowRuler(*RulerBoxV, TRulerBox::rdVertical);
   Paint1 = new TVistelView(PanelPaint);
   Paint1->setObjectName("Paint1");
   Paint1->viewport()->setCursor(ViewCursor(1784));
@@ -344,6 +344,7 @@ void TSDIAppForm::BuildPaintArea() {
   Paint1->OnMouseMove = [this](QMouseEvent* e) { Paint1MouseMove(e); };
   Paint1->OnMouseUp = [this](QMouseEvent* e) { Paint1MouseUp(e); };
   Paint1->OnWheelZoom = [this](const QPoint& client, bool in) { ZoomAround(client, in); };
+  Paint1->OnLayoutChanged = [this] { RulersFollowView(); };
   grid->addWidget(RulerBoxH, 0, 0, 1, 2);
   grid->addWidget(Paint1, 1, 0);
   grid->addWidget(RulerBoxV, 1, 1);
@@ -373,6 +374,29 @@ void TSDIAppForm::BuildToolPanels() {
   Flt7Pan = MakeToolPanel("Flt7Pan", kWide);
   TwistPan = MakeToolPanel("TwistPan", kWide);
   HistoPan = MakeToolPanel("HistoPan", kWide);
+  // The Adjust panel's colour sliders; the panel's other controls come with the tool.
+  auto* adjustColumn = new QVBoxLayout(AdjPan);
+  adjustColumn->setContentsMargins(4, 4, 4, 4);
+  TSlideBar** tracks[3] = {&TrackRed, &TrackGreen, &TrackBlue};
+  QLabel** labels[3] = {&TrackRedLab, &TrackGreenLab, &TrackBlueLab};
+  const char* names[3] = {"TrackRed", "TrackGreen", "TrackBlue"};
+  auto* row = new QHBoxLayout;
+  for (int k = 0; k < 3; ++k) {
+    auto* column = new QVBoxLayout;
+    *tracks[k] = CreateColourTrack(AdjPan, names[k]);
+    (*tracks[k])->SetOrientation(TSlideBar::orVertical);
+    *labels[k] = new QLabel("0", AdjPan);
+    (*labels[k])->setObjectName(QString(names[k]) + "Lab");
+    (*labels[k])->setAlignment(Qt::AlignCenter);
+    column->addWidget(*tracks[k], 1, Qt::AlignHCenter);
+    column->addWidget(*labels[k]);
+    row->addLayout(column);
+    QLabel* label = *labels[k];
+    connect(*tracks[k], &TSlideBar::OnChange, label,
+            [label](TSlideBar* bar) { label->setText(QString::number(bar->Position())); });
+  }
+  adjustColumn->addLayout(row, 1);
+  adjustColumn->addStretch();
   HistoPanA = new QFrame(HistoPan);
   HistoPanA->setObjectName("HistoPanA");
   auto* histo = new QVBoxLayout(HistoPan);
@@ -809,10 +833,25 @@ void TSDIAppForm::AfterDocumentReplaced() {
   Paint1->SetViewXY(0, 0);
   Paint1->SetBackGround(palette().color(QPalette::Button));
   SetStatusPanelText(3, "Contour: OFF");
+  RulerBoxH->SetViewMin(0);
+  RulerBoxH->SetViewMax(document_.ImageWidth());
+  RulerBoxH->SetViewPos(0);
+  RulerBoxV->SetViewMin(0);
+  RulerBoxV->SetViewMax(document_.ImageHeight());
+  RulerBoxV->SetViewPos(0);
+  RulersFollowView();
   RefreshView();
 }
 
 void TSDIAppForm::RefreshView() { Paint1->Update(); }
+
+void TSDIAppForm::RulersFollowView() {
+  // The unit under any ruler pixel is the image pixel the view shows beside it.
+  const korvane::TViewGeometry& g = Paint1->Geometry();
+  const QPoint start = Paint1->viewport()->mapTo(PanelPaint, QPoint(0, 0));
+  RulerBoxH->FollowView(g.Zoom, g.ViewX, g.OffsetX(), start.x() - RulerBoxH->x());
+  RulerBoxV->FollowView(g.Zoom, g.ViewY, g.OffsetY(), start.y() - RulerBoxV->y());
+}
 
 void TSDIAppForm::UndoItemClick() {
   if (!document_.HasDocument()) return;

@@ -29,6 +29,8 @@ class QTabBar;
 class QToolButton;
 class TColorShape;
 class TNewImage;
+class TRulerBox;
+class TSlideBar;
 class TVistelView;
 class TWngForm;
 class TZoomForm;
@@ -92,10 +94,12 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   QLabel *ColorRed, *ColorGreen, *ColorBlue;
   QWidget* PanelPaint = nullptr;
   TVistelView* Paint1 = nullptr;
-  QWidget* RulerBoxH = nullptr;
-  QWidget* RulerBoxV = nullptr;
+  TRulerBox* RulerBoxH = nullptr;
+  TRulerBox* RulerBoxV = nullptr;
   QFrame *AdjPan, *ExchPan, *MovPan, *WarpPan, *ShiftPan, *Flt3Pan, *RtchPan, *DrawPan, *IPLPan1,
       *Flt7Pan, *TwistPan, *HistoPan, *HistoPanA;
+  TSlideBar *TrackRed, *TrackGreen, *TrackBlue;
+  QLabel *TrackRedLab, *TrackGreenLab, *TrackBlueLab;
 
   // Menus.
   QAction *NewItem, *OpenItem, *SaveItem, *SavAsItem, *RevertItem, *PrintItem, *PreferencesItem,
@@ -199,6 +203,8 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   // Builds the document from a new image (isNew) or the file; false when it could not.
   bool LoadOrCreate(const std::string& fileName, bool isNew);
   void RefreshView();
+  // Keeps both rulers counting the image pixels the view shows.
+  void RulersFollowView();
   // The message box, answering whether the user pressed OK.
   bool Confirm(const QString& title, const QString& message);
   // Dialog placement of the speed-button launchers: left under the button, top below the bar.

@@ -84,6 +84,7 @@ void TVistelView::SetOrigin(int x, int y) {
   if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) v->setValue(y);
   viewport()->update();
   if (OnViewChange) OnViewChange(this, 0);
+  if (OnLayoutChanged) OnLayoutChanged();
 }
 
 void TVistelView::SetViewX(int x) {
@@ -169,6 +170,7 @@ void TVistelView::Update() {
   geometry_.Layout();
   inUpdate_ = false;
   viewport()->update();
+  if (OnLayoutChanged) OnLayoutChanged();
 }
 
 void TVistelView::LockPaint() { ++paintLock_; }

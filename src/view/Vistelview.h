@@ -87,6 +87,8 @@ class TVistelView : public QAbstractScrollArea {
 
   TViewChangeEvent OnViewChange;  // change 0: origin, 1: zoom
   std::function<void(TVistelView*)> OnImageChange;
+  // After any change of zoom, origin, centring or size: for companions that follow the view.
+  std::function<void()> OnLayoutChanged;
   TMouseEvent OnMouseDown, OnMouseMove, OnMouseUp;
   // Ctrl + wheel asks for a zoom step at a client point (in: towards larger).
   std::function<void(const QPoint& client, bool in)> OnWheelZoom;

@@ -13,6 +13,7 @@
 #include "app/Dialogs.h"
 #include "app/SDIAppForm.h"
 #include "app/Zoomform1.h"
+#include "widgets/Rulerbox.h"
 #include "widgets/Slidebar.h"
 #include "view/Vistelview.h"
 
@@ -147,6 +148,41 @@ class TestViewCommands : public QObject {
     QCOMPARE(form_->Editor.ZoomPercent, 800.0);
     form_->ImgCtrlZoomInClick();
     QCOMPARE(form_->Paint1->Zoom(), 1600);
+  }
+
+  void rulersCountTheImagePixelsTheViewShows_data() {
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("center");
+    QTest::newRow("100") << 100 << false;
+    QTest::newRow("200 scrolled") << 200 << false;
+    QTest::newRow("50 centred") << 50 << true;
+    QTest::newRow("400 scrolled") << 400 << false;
+  }
+
+  void rulersCountTheImagePixelsTheViewShows() {
+    QFETCH(int, zoom);
+    QFETCH(bool, center);
+    form_->HRulerItemClick();
+    form_->VRulerItemClick();
+    QVERIFY(form_->RulerBoxH->isVisible());
+    if (center) form_->ImgCtrlRePanClick();
+    form_->Editor.ZoomPercent = zoom;
+    form_->Paint1->SetZoom(zoom);
+    form_->Paint1->SetViewXY(37, 21);
+    TVistelView* view = form_->Paint1;
+    const QPoint client = view->viewport()->mapTo(form_, QPoint(0, 0));
+    const QPoint origin = client - form_->RulerBoxH->mapTo(form_, QPoint(0, 0));
+    const QPoint originV = client - form_->RulerBoxV->mapTo(form_, QPoint(0, 0));
+    for (const int c : {3, 40, 101}) {
+      // The unit under the ruler pixel above client column c is the image column shown there.
+      const double unitH = form_->RulerBoxH->UnitAt(origin.x() + c);
+      const double unitV = form_->RulerBoxV->UnitAt(originV.y() + c);
+      const auto& g = view->Geometry();
+      const double expectedX = (c + g.ViewX - g.OffsetX()) * 100.0 / zoom;
+      const double expectedY = (c + g.ViewY - g.OffsetY()) * 100.0 / zoom;
+      QVERIFY2(std::abs(unitH - expectedX) < 1e-6, qPrintable(QString::number(unitH)));
+      QVERIFY2(std::abs(unitV - expectedY) < 1e-6, qPrintable(QString::number(unitV)));
+    }
   }
 
   void ctrlWheelZoomsAroundTheCursor() {
