@@ -43,7 +43,17 @@ sleep 1
 import -window root "$out/new-image-dialog.png"
 xdotool key Return
 sleep 1
-# A tool, so that its panel and popup show.
-xdotool key --clearmodifiers Escape
 import -window root "$out/new-image.png"
+# Both rulers from the View menu, and the Adjust tool's panel.
+for key in h v; do
+  xdotool mousemove --window "$window" 153 6 click 1
+  sleep 0.5
+  xdotool key "$key"
+  sleep 0.5
+done
+xdotool mousemove --window "$window" 31 87 click 1
+sleep 0.5
+xdotool mousemove --window "$window" 300 300
+sleep 0.5
+import -window root "$out/adjust-and-rulers.png"
 echo "screenshots in $out"
