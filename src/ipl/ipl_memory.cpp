@@ -259,9 +259,13 @@ void ApplyTables(IplImage* src, IplImage* dst, const ChannelTables& tables, cons
   if (!CheckImage(src, function) || !CheckImage(dst, function) ||
       !CheckSameRegion(src, dst, function))
     return;
-  const cv::Mat s = RegionMat(src);
+  cv::Mat s = RegionMat(src);
   cv::Mat d = RegionMat(dst);
+  // In place is fine on identical layouts; a shifted overlap would read bytes already written.
+  if (RegionsOverlap(src, dst) && (s.data != d.data || s.step != d.step || s.type() != d.type()))
+    s = s.clone();
   const int n = src->nChannels;
+  const int nd = dst->nChannels;
   const int channel = SelectedChannel(src, dst);
   const int first = channel < 0 ? 0 : channel;
   const int last = channel < 0 ? n - 1 : channel;
@@ -270,8 +274,8 @@ void ApplyTables(IplImage* src, IplImage* dst, const ChannelTables& tables, cons
     unsigned char* dp = d.ptr<unsigned char>(j);
     for (int i = 0; i < s.cols; ++i) {
       for (int c = first; c <= last; ++c) {
-        const std::ptrdiff_t k = static_cast<std::ptrdiff_t>(i) * n + c;
-        dp[k] = tables[static_cast<std::size_t>(c)][sp[k]];
+        dp[static_cast<std::ptrdiff_t>(i) * nd + c] =
+            tables[static_cast<std::size_t>(c)][sp[static_cast<std::ptrdiff_t>(i) * n + c]];
       }
     }
   }
