@@ -6,6 +6,9 @@
 #include <string>
 
 #include "app/Dibactions.h"
+#include "colour/WritebackSettings.h"
+#include "paint/Restrictions.h"
+#include "paint/Brush.h"
 
 namespace korvane {
 
@@ -56,6 +59,11 @@ struct TEditorState {
   std::string CurrentFileName;
 
   TColorRecord ForeColor, BackColor, DivColor, LowColor, HighColor;
+  TRestrictSettings Restrict;
+  TWriteBackSettings WriteBack;
+
+  BrushSettings Brush;
+  TBrushDialog BrushDialog;  // the brush dialog's kept state, its style panels included
 
   // The colours every first activation starts from.
   void SetDefaultColors();

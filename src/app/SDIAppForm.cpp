@@ -26,9 +26,12 @@
 #include "app/Glyphs.h"
 #include "app/Random.h"
 #include "app/Zoomform1.h"
+#include "colour/Channelform1.h"
 #include "colour/ColourTools.h"
 #include "filters/FilterTools.h"
+#include "paint/Brushform1.h"
 #include "paint/PaintTools.h"
+#include "paint/Restrictform1.h"
 #include "selection/MoverTools.h"
 #include "view/Vistelview.h"
 #include "widgets/Rulerbox.h"
@@ -192,7 +195,12 @@ void TSDIAppForm::CreateForms() {
   // ChannelForm, GrayScaleForm, ZoomForm, GeneralParams, UserSave, ToolForm, ResizeForm,
   // EnlargeForm, RotateForm, TutorialBox, LUTForm, ShadowForm.
   WngForm = new TWngForm(this);
+  BrushForm = new TBrushForm(Editor.Brush, Editor.BrushDialog, this);
   NewImage = new TNewImage(this);
+  RestrictForm = new TRestrictForm(Editor.Restrict, this);
+  connect(RestrictForm, &TRestrictForm::RestrictChanged, this,
+          [this](const QString& text) { SetStatusPanelText(4, text); });
+  ChannelForm = new TChannelForm(Editor, this);
   ZoomForm = new TZoomForm(Editor, *Paint1, this);
 }
 
@@ -610,6 +618,9 @@ void TSDIAppForm::FormActivate() {
   }
   setWindowTitle(CaptionText);
   Editor.DocumentLoaded = false;
+  DefaultBrushDialog(Editor.BrushDialog);
+  ApplyBrushDialog(Editor.BrushDialog, Editor.Brush);
+  SetStatusPanelText(4, RestrictForm->StatusText());
   Editor.SetDefaultColors();
   ColorForg->SetColor(ToQColor(Editor.ForeColor.Color));
   ColorBack->SetColor(ToQColor(Editor.BackColor.Color));
@@ -760,9 +771,25 @@ bool TSDIAppForm::Confirm(const QString& title, const QString& message) {
   return WngForm->Ask(title, message);
 }
 
-void TSDIAppForm::brushesClick() {}
-void TSDIAppForm::restrictClick() {}
-void TSDIAppForm::channelsClick() {}
+void TSDIAppForm::brushesClick() {
+  PlaceUnderButton(BrushForm, brushes);
+  BrushForm->exec();
+}
+void TSDIAppForm::restrictClick() {
+  PlaceUnderButton(RestrictForm, restrict);
+  RestrictForm->exec();
+}
+
+void TSDIAppForm::CentreUnderButton(QDialog* dialog, QWidget* button) {
+  const QPoint origin = frameGeometry().topLeft();
+  dialog->adjustSize();
+  dialog->move(origin.x() + button->x() - dialog->frameGeometry().width() / 2, origin.y() + 43);
+}
+
+void TSDIAppForm::channelsClick() {
+  CentreUnderButton(ChannelForm, channels);
+  ChannelForm->exec();
+}
 void TSDIAppForm::contureClick() {}
 void TSDIAppForm::adrawClick() {}
 void TSDIAppForm::shadowClick() {}
@@ -775,7 +802,12 @@ void TSDIAppForm::fontsClick() {
 
 void TSDIAppForm::panicClick() {
   if (!Confirm("Reset all...", "Press OK to set all parameters to default!")) return;
-  // The brush, restriction and transparency defaults are applied here as those tools arrive.
+  DefaultBrushDialog(Editor.BrushDialog);
+  ApplyBrushDialog(Editor.BrushDialog, Editor.Brush);
+  RestrictForm->Default();
+  RestrictForm->OK();
+  ChannelForm->Chann_defClick();
+  ChannelForm->Chann_OKClick();
 }
 
 void TSDIAppForm::ExitItemClick() { close(); }
@@ -976,7 +1008,7 @@ int TSDIAppForm::ShapeCode(bool twoColor) const {
   return ovFreeHand;
 }
 
-int TSDIAppForm::ShapePenWidth() const { return 1; }
+int TSDIAppForm::ShapePenWidth() const { return Editor.Brush.BrushSize; }
 
 void TSDIAppForm::RefreshRubber() { Paint1->UpdateBitmapRect(Rubber.Dirty()); }
 

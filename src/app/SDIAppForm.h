@@ -33,7 +33,10 @@ class TRulerBox;
 class TSlideBar;
 class TVistelView;
 class TWngForm;
+class TBrushForm;
+class TRestrictForm;
 class TZoomForm;
+class TChannelForm;
 class QDialog;
 
 // A filled rectangle with a border that reports presses: the colour swatches.
@@ -74,7 +77,10 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
 
   // Dialogs, in the order they are created.
   TWngForm* WngForm = nullptr;
+  TBrushForm* BrushForm = nullptr;
   TNewImage* NewImage = nullptr;
+  TRestrictForm* RestrictForm = nullptr;
+  TChannelForm* ChannelForm = nullptr;
   TZoomForm* ZoomForm = nullptr;
 
   // Speed-button bar.
@@ -209,6 +215,7 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   bool Confirm(const QString& title, const QString& message);
   // Dialog placement of the speed-button launchers: left under the button, top below the bar.
   void PlaceUnderButton(QDialog* dialog, QWidget* button);
+  void CentreUnderButton(QDialog* dialog, QWidget* button);
 
   // Long operations: hourglass cursor, input held back except Escape, until the scope ends.
   class TBusy {

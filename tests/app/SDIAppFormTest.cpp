@@ -1,4 +1,5 @@
 // The main window driven as a user drives it: clicks on tool buttons, tabs, swatches, menus.
+#include <QRadioButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -6,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTimer>
@@ -17,6 +19,7 @@
 
 #include "app/Dialogs.h"
 #include "app/SDIAppForm.h"
+#include "paint/Restrictform1.h"
 #include "view/Vistelview.h"
 
 using namespace korvane;
@@ -241,6 +244,25 @@ class TestSDIAppForm : public QObject {
     QTest::mouseClick(form_->panic, Qt::LeftButton);
     QCOMPARE(title, QString("Reset all..."));
     QCOMPARE(message, QString("Press OK to set all parameters to default!"));
+  }
+
+  // The restriction dialog reports its type in the status bar; panic puts it back to 0.
+  void restrictionShowsInTheStatusBarAndPanicResetsIt() {
+    QCOMPARE(form_->StatusPanelText(4), QString("Restrict: 0"));
+    WhenModal([](QWidget* dialog) {
+      auto* form = qobject_cast<TRestrictForm*>(dialog);
+      QVERIFY(form);
+      QTest::mouseClick(form->Rest[5], Qt::LeftButton);
+      ClickButton(dialog, "RestOK");
+    });
+    QTest::mouseClick(form_->restrict, Qt::LeftButton);
+    QCOMPARE(form_->Editor.Restrict.RestrictType, 5);
+    QCOMPARE(form_->StatusPanelText(4), QString("Restrict: 5"));
+
+    WhenModal([](QWidget* dialog) { ClickButton(dialog, "WngOK"); });
+    QTest::mouseClick(form_->panic, Qt::LeftButton);
+    QCOMPARE(form_->Editor.Restrict.RestrictType, 0);
+    QCOMPARE(form_->StatusPanelText(4), QString("Restrict: 0"));
   }
 
   void escapeStopsALongOperation() {
