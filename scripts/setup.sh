@@ -4,8 +4,9 @@ KORVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 KORVANE_PACKAGES=(
   g++ cmake ninja-build
-  qt6-base-dev qt6-charts-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev
   libopencv-imgproc-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libgif-dev libtiff-dev
   libgtest-dev libbenchmark-dev
   fonts-dejavu-core
 )

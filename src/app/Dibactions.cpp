@@ -1,5 +1,6 @@
 #include "app/Dibactions.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -16,7 +17,30 @@ constexpr std::size_t kAlignment = 64;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
-void TDib::FreeDeleter::operator()(std::uint8_t* p) const { std::free(p); }
+void TDib::FreeDeleter::operator()(std::uint8_t* p) const {
+  if (mapped)
+    munmap(p, mapped);
+  else
+    std::free(p);
+}
+
+namespace {
+// A huge-page-aligned mapping of `bytes` (a multiple of the huge page): the kernel hands it out
+// zeroed, so a bitmap that is about to be overwritten is not cleared a second time.
+std::uint8_t* MapHugeAligned(std::size_t bytes) {
+  const std::size_t span = bytes + kHugePage;
+  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
+  if (aligned > start) munmap(raw, aligned - start);
+  if (const std::uintptr_t tail = start + span - (aligned + bytes); tail > 0)
+    munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+  auto* memory = reinterpret_cast<std::uint8_t*>(aligned);
+  madvise(memory, bytes, MADV_HUGEPAGE);
+  return memory;
+}
+}  // namespace
 
 TStatus TDib::Allocate(int width, int height, TPixelFormat format) {
   if (width <= 0 || height <= 0)
@@ -33,13 +57,14 @@ TStatus TDib::Allocate(int width, int height, TPixelFormat format) {
                           std::to_string(height) + " needs more memory than a bitmap may use.");
   const std::size_t align = static_cast<std::size_t>(bytes) >= 4 * kHugePage ? kHugePage : kAlignment;
   const std::size_t rounded = (static_cast<std::size_t>(bytes) + align - 1) / align * align;
-  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(align, rounded));
+  const bool huge = align == kHugePage;
+  auto* memory =
+      huge ? MapHugeAligned(rounded) : static_cast<std::uint8_t*>(std::aligned_alloc(align, rounded));
   if (!memory)
     return TStatus::Error("Not enough memory for an image of " + std::to_string(width) + " x " +
                           std::to_string(height) + " pixels.");
-  if (align == kHugePage) madvise(memory, rounded, MADV_HUGEPAGE);
-  std::memset(memory, 0, rounded);
-  pixels_.reset(memory);
+  if (!huge) std::memset(memory, 0, rounded);
+  pixels_ = std::unique_ptr<std::uint8_t[], FreeDeleter>(memory, FreeDeleter{huge ? rounded : 0});
   width_ = width;
   height_ = height;
   stride_ = static_cast<int>(stride);

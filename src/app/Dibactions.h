@@ -94,7 +94,9 @@ class TDib {
   void SetPalette(const std::array<TColor, 2>& palette) { palette_ = palette; }
 
  private:
+  // Small bitmaps come from the heap, large ones straight from the kernel (mapped length > 0).
   struct FreeDeleter {
+    std::size_t mapped;  // value-initialised to 0 by unique_ptr
     void operator()(std::uint8_t* p) const;
   };
   TStatus Allocate(int width, int height, TPixelFormat format);
