@@ -52,35 +52,90 @@ bool LinearBand(double a, double c, double lo, double hi, double& left, double& 
   return true;
 }
 
+// Pixel coordinates of far-away shape edges, kept where the integer arithmetic is safe; every
+// such edge lies beyond any clip anyway.
+std::int64_t ToPixel(double v) {
+  constexpr double kFar = 1e15;
+  return static_cast<std::int64_t>(std::clamp(v, -kFar, kFar));
+}
+
+std::int64_t FloorHalf(std::int64_t v) { return v >= 0 ? v / 2 : -((1 - v) / 2); }
+std::int64_t CeilHalf(std::int64_t v) { return -FloorHalf(-v); }
+
+// The largest x with InsideEllipse(2x - sumX, ty, ...) on a row; below sumX / 2 (rounded up)
+// when no pixel of the row is inside. The row's pixels are sumX - result .. result.
+std::int64_t EllipseRowEnd(std::int64_t sumX, std::int64_t ty, std::int64_t ta, std::int64_t tb,
+                           bool strict) {
+  const double q = static_cast<double>(ty) / static_cast<double>(tb);
+  const double half = static_cast<double>(ta) * std::sqrt(std::max(0.0, 1 - q * q));
+  std::int64_t x = ToPixel(std::floor((static_cast<double>(sumX) + half) / 2));
+  const std::int64_t centre = CeilHalf(sumX);
+  x = std::max(x, centre - 1);
+  const auto inside = [&](std::int64_t px) {
+    return InsideEllipse(2 * px - sumX, ty, ta, tb, strict);
+  };
+  // The estimate is off by a pixel at most; the exact rule decides.
+  for (int k = 0; k < 8 && inside(x + 1); ++k) ++x;
+  for (int k = 0; k < 8 && x >= centre && !inside(x); ++k) --x;
+  return x;
+}
+
 }  // namespace
 
-TXorShape::TXorShape(int clipWidth, int clipHeight)
+bool InsideEllipse(std::int64_t tx, std::int64_t ty, std::int64_t ta, std::int64_t tb,
+                   bool strict) {
+  if (ta <= 0 || tb <= 0) return false;
+  tx = tx < 0 ? -tx : tx;
+  ty = ty < 0 ? -ty : ty;
+  if (tx > ta || ty > tb) return false;
+  if (ta * tb < (std::int64_t{1} << 31)) {
+    const std::int64_t a2 = ta * ta, b2 = tb * tb;
+    const std::int64_t lhs = tx * tx * b2 + ty * ty * a2, rhs = a2 * b2;
+    return strict ? lhs < rhs : lhs <= rhs;
+  }
+  const double u = static_cast<double>(tx) / static_cast<double>(ta);
+  const double v = static_cast<double>(ty) / static_cast<double>(tb);
+  return strict ? u * u + v * v < 1 : u * u + v * v <= 1;
+}
+
+TSpanShape::TSpanShape(int clipWidth, int clipHeight)
+    : TSpanShape(clipWidth, clipHeight, {0, 0, std::max(0, clipWidth), std::max(0, clipHeight)}) {}
+
+TSpanShape::TSpanShape(int clipWidth, int clipHeight, const TRectI& clip)
     : width_(std::max(0, clipWidth)),
       height_(std::max(0, clipHeight)),
+      left_(std::max(clip.X, 0)),
+      top_(std::max(clip.Y, 0)),
+      right_(static_cast<int>(
+          std::min<std::int64_t>(std::int64_t{clip.X} + clip.Width, width_) - 1)),
+      bottom_(static_cast<int>(
+          std::min<std::int64_t>(std::int64_t{clip.Y} + clip.Height, height_) - 1)),
       minRow_(height_) {}
 
-void TXorShape::AddPixelSpan(int y, int x0, int x1) {
-  if (y < 0 || y >= height_) return;
-  x0 = std::max(x0, 0);
-  x1 = std::min(x1, width_ - 1);
+void TSpanShape::AddPixelSpan(int y, std::int64_t x0, std::int64_t x1) {
+  if (y < top_ || y > bottom_) return;
+  x0 = std::max<std::int64_t>(x0, left_);
+  x1 = std::min<std::int64_t>(x1, right_);
   if (x0 > x1) return;
+  const int from = static_cast<int>(x0), to = static_cast<int>(x1);
   if (!spans_.empty()) {
     const Span& last = spans_.back();
-    if (y < last.y || (y == last.y && x0 < last.x0)) sorted_ = false;
+    if (y < last.y || (y == last.y && from < last.x0)) sorted_ = false;
   }
-  spans_.push_back({y, x0, x1});
+  spans_.push_back({y, from, to});
   minRow_ = std::min(minRow_, y);
   maxRow_ = std::max(maxRow_, y);
 }
 
-void TXorShape::AddSpan(int y, double left, double right) {
+void TSpanShape::AddSpan(int y, double left, double right) {
   if (!(left <= right)) return;
-  left = std::max(left, -1.0);
-  right = std::min(right, static_cast<double>(width_));
-  AddPixelSpan(y, static_cast<int>(std::ceil(left)), static_cast<int>(std::floor(right)));
+  left = std::max(left, left_ - 1.0);
+  right = std::min(right, right_ + 1.0);
+  AddPixelSpan(y, static_cast<std::int64_t>(std::ceil(left)),
+               static_cast<std::int64_t>(std::floor(right)));
 }
 
-void TXorShape::AddCapsuleRow(int y, double x1, double y1, double x2, double y2, double h) {
+void TSpanShape::AddCapsuleRow(int y, double x1, double y1, double x2, double y2, double h) {
   double left = 1e18, right = -1e18;
   const auto disk = [&](double cx, double cy) {
     const double dy = y - cy;
@@ -109,15 +164,21 @@ void TXorShape::AddCapsuleRow(int y, double x1, double y1, double x2, double y2,
   AddSpan(y, left, right);
 }
 
-void TXorShape::AddLine(int ix1, int iy1, int ix2, int iy2, int penWidth) {
-  double x1 = ix1, y1 = iy1, x2 = ix2, y2 = iy2;
+void TSpanShape::AddLine(int x1, int y1, int x2, int y2, int penWidth) {
+  AddLine(TPointF{static_cast<double>(x1), static_cast<double>(y1)},
+          TPointF{static_cast<double>(x2), static_cast<double>(y2)}, penWidth);
+}
+
+void TSpanShape::AddLine(TPointF start, TPointF end, int penWidth) {
+  double x1 = start.x, y1 = start.y, x2 = end.x, y2 = end.y;
   const double h = std::max(penWidth, 1) / 2.0;
   const double margin = h + 2;
-  if (!ClipSegment(x1, y1, x2, y2, -margin, -margin, width_ - 1 + margin, height_ - 1 + margin))
+  if (!ClipSegment(x1, y1, x2, y2, left_ - margin, top_ - margin, right_ + margin,
+                   bottom_ + margin))
     return;
   if (penWidth > 1) {
-    const int top = std::max(0, static_cast<int>(std::floor(std::min(y1, y2) - h)));
-    const int bottom = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(y1, y2) + h)));
+    const int top = std::max(top_, static_cast<int>(std::floor(std::min(y1, y2) - h)));
+    const int bottom = std::min(bottom_, static_cast<int>(std::ceil(std::max(y1, y2) + h)));
     for (int y = top; y <= bottom; ++y) AddCapsuleRow(y, x1, y1, x2, y2, h);
     return;
   }
@@ -149,7 +210,7 @@ void TXorShape::AddLine(int ix1, int iy1, int ix2, int iy2, int penWidth) {
   }
 }
 
-void TXorShape::AddRectangle(int x1, int y1, int x2, int y2, int penWidth) {
+void TSpanShape::AddRectangle(int x1, int y1, int x2, int y2, int penWidth) {
   const std::int64_t left = std::min(x1, x2), right = std::max(x1, x2);
   const std::int64_t top = std::min(y1, y2), bottom = std::max(y1, y2);
   const int w = std::max(penWidth, 1);
@@ -158,55 +219,65 @@ void TXorShape::AddRectangle(int x1, int y1, int x2, int y2, int penWidth) {
   const std::int64_t outerT = top - lo, outerB = bottom + hi;
   const std::int64_t innerL = left + hi + 1, innerR = right - lo - 1;
   const std::int64_t innerT = top + hi + 1, innerB = bottom - lo - 1;
-  const auto clampX = [this](std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, -1, width_));
-  };
-  const int rowFrom = static_cast<int>(std::max<std::int64_t>(outerT, 0));
-  const int rowTo = static_cast<int>(std::min<std::int64_t>(outerB, height_ - 1));
+  const int rowFrom = static_cast<int>(std::max<std::int64_t>(outerT, top_));
+  const int rowTo = static_cast<int>(std::min<std::int64_t>(outerB, bottom_));
   for (int y = rowFrom; y <= rowTo; ++y) {
     if (y >= innerT && y <= innerB && innerL <= innerR) {
-      AddPixelSpan(y, clampX(outerL), clampX(innerL - 1));
-      AddPixelSpan(y, clampX(innerR + 1), clampX(outerR));
+      AddPixelSpan(y, outerL, innerL - 1);
+      AddPixelSpan(y, innerR + 1, outerR);
     } else {
-      AddPixelSpan(y, clampX(outerL), clampX(outerR));
+      AddPixelSpan(y, outerL, outerR);
     }
   }
 }
 
-void TXorShape::AddFilledRect(int x1, int y1, int x2, int y2) {
-  const auto clampX = [this](std::int64_t v) {
-    return static_cast<int>(std::clamp<std::int64_t>(v, -1, width_));
-  };
-  const int rowFrom = std::max(std::min(y1, y2), 0);
-  const int rowTo = std::min(std::max(y1, y2), height_ - 1);
-  for (int y = rowFrom; y <= rowTo; ++y)
-    AddPixelSpan(y, clampX(std::min(x1, x2)), clampX(std::max(x1, x2)));
+void TSpanShape::AddRectFrame(int x1, int y1, int x2, int y2, int penWidth) {
+  const std::int64_t left = std::min(x1, x2), right = std::max(x1, x2);
+  const std::int64_t top = std::min(y1, y2), bottom = std::max(y1, y2);
+  const int w = std::max(penWidth, 1);
+  const std::int64_t out = w / 2, in = (w - 1) / 2;
+  const std::int64_t innerL = left + in + 1, innerR = right - in - 1;
+  const std::int64_t innerT = top + in + 1, innerB = bottom - in - 1;
+  const int rowFrom = static_cast<int>(std::max<std::int64_t>(top - out, top_));
+  const int rowTo = static_cast<int>(std::min<std::int64_t>(bottom + out, bottom_));
+  for (int y = rowFrom; y <= rowTo; ++y) {
+    if (y >= innerT && y <= innerB && innerL <= innerR) {
+      AddPixelSpan(y, left - out, innerL - 1);
+      AddPixelSpan(y, innerR + 1, right + out);
+    } else {
+      AddPixelSpan(y, left - out, right + out);
+    }
+  }
 }
 
-void TXorShape::AddEllipse(int x1, int y1, int x2, int y2, int penWidth) {
+void TSpanShape::AddFilledRect(int x1, int y1, int x2, int y2) {
+  const int rowFrom = std::max(std::min(y1, y2), top_);
+  const int rowTo = std::min(std::max(y1, y2), bottom_);
+  for (int y = rowFrom; y <= rowTo; ++y) AddPixelSpan(y, std::min(x1, x2), std::max(x1, x2));
+}
+
+void TSpanShape::AddEllipse(int x1, int y1, int x2, int y2, int penWidth) {
   const double cx = (static_cast<double>(x1) + x2) / 2, cy = (static_cast<double>(y1) + y2) / 2;
   const double a = std::abs(static_cast<double>(x2) - x1) / 2;
   const double b = std::abs(static_cast<double>(y2) - y1) / 2;
   const double h = std::max(penWidth, 1) / 2.0;
   const double oa = a + h, ob = b + h;
   const double ia = a - h, ib = b - h;
-  const int top = static_cast<int>(std::max(0.0, std::floor(cy - ob)));
-  const int bottom = static_cast<int>(std::min(height_ - 1.0, std::ceil(cy + ob)));
+  const int top = static_cast<int>(std::max<double>(top_, std::floor(cy - ob)));
+  const int bottom = static_cast<int>(std::min<double>(bottom_, std::ceil(cy + ob)));
   for (int y = top; y <= bottom; ++y) {
     const double dy = y - cy;
     if (std::abs(dy) > ob) continue;
     const double ow = oa * std::sqrt(std::max(0.0, 1 - (dy / ob) * (dy / ob)));
     if (ia > 0 && ib > 0 && std::abs(dy) < ib) {
       const double iw = ia * std::sqrt(std::max(0.0, 1 - (dy / ib) * (dy / ib)));
-      const int leftEnd = static_cast<int>(std::floor(cx - iw));
-      const int rightStart = static_cast<int>(std::ceil(cx + iw));
-      const int leftStart = static_cast<int>(std::ceil(cx - ow));
-      const int rightEnd = static_cast<int>(std::floor(cx + ow));
+      const std::int64_t leftEnd = ToPixel(std::floor(cx - iw));
+      const std::int64_t rightStart = ToPixel(std::ceil(cx + iw));
       if (leftEnd + 1 >= rightStart) {
         AddSpan(y, cx - ow, cx + ow);
       } else {
-        AddPixelSpan(y, std::max(leftStart, -1), std::min(leftEnd, width_));
-        AddPixelSpan(y, std::max(rightStart, -1), std::min(rightEnd, width_));
+        AddPixelSpan(y, ToPixel(std::ceil(cx - ow)), leftEnd);
+        AddPixelSpan(y, rightStart, ToPixel(std::floor(cx + ow)));
       }
     } else {
       AddSpan(y, cx - ow, cx + ow);
@@ -214,15 +285,72 @@ void TXorShape::AddEllipse(int x1, int y1, int x2, int y2, int penWidth) {
   }
 }
 
-void TXorShape::AddPolyline(const std::vector<TPoint>& points, int penWidth) {
+void TSpanShape::AddEllipseRows(std::int64_t sumX, std::int64_t sumY, std::int64_t ta,
+                                std::int64_t tb, std::int64_t hta, std::int64_t htb) {
+  if (ta <= 0 || tb <= 0) return;
+  const std::int64_t rowFrom = std::max<std::int64_t>(top_, CeilHalf(sumY - tb));
+  const std::int64_t rowTo = std::min<std::int64_t>(bottom_, FloorHalf(sumY + tb));
+  const bool hole = hta > 0 && htb > 0;
+  for (std::int64_t y = rowFrom; y <= rowTo; ++y) {
+    const std::int64_t ty = 2 * y - sumY;
+    const std::int64_t right = EllipseRowEnd(sumX, ty, ta, tb, false);
+    const std::int64_t left = sumX - right;
+    if (left > right) continue;
+    const int row = static_cast<int>(y);
+    if (hole && (ty < 0 ? -ty : ty) < htb) {
+      const std::int64_t holeRight = EllipseRowEnd(sumX, ty, hta, htb, true);
+      const std::int64_t holeLeft = sumX - holeRight;
+      if (holeLeft <= holeRight) {
+        AddPixelSpan(row, left, holeLeft - 1);
+        AddPixelSpan(row, holeRight + 1, right);
+        continue;
+      }
+    }
+    AddPixelSpan(row, left, right);
+  }
+}
+
+void TSpanShape::AddFilledEllipse(int x1, int y1, int x2, int y2, int penWidth) {
+  const std::int64_t w = std::max(penWidth, 1);
+  const std::int64_t ax = std::abs(std::int64_t{x2} - x1), ay = std::abs(std::int64_t{y2} - y1);
+  AddEllipseRows(std::int64_t{x1} + x2, std::int64_t{y1} + y2, ax + w, ay + w, 0, 0);
+}
+
+void TSpanShape::AddEllipseFrame(int x1, int y1, int x2, int y2, int penWidth) {
+  const std::int64_t w = std::max(penWidth, 1);
+  const std::int64_t ax = std::abs(std::int64_t{x2} - x1), ay = std::abs(std::int64_t{y2} - y1);
+  AddEllipseRows(std::int64_t{x1} + x2, std::int64_t{y1} + y2, ax + w, ay + w, ax - w, ay - w);
+}
+
+void TSpanShape::AddBezier(TPointF p0, TPointF c1, TPointF c2, TPointF p3, int penWidth) {
+  // A chord of 1/n of the curve strays at most 3/4 |second difference| / n^2 from it.
+  const double m = std::max(std::hypot(p0.x - 2 * c1.x + c2.x, p0.y - 2 * c1.y + c2.y),
+                            std::hypot(c1.x - 2 * c2.x + p3.x, c1.y - 2 * c2.y + p3.y));
+  const int n = static_cast<int>(std::clamp(std::ceil(std::sqrt(3 * m)), 1.0, 256.0));
+  TPointF previous = p0;
+  for (int k = 1; k <= n; ++k) {
+    const double t = static_cast<double>(k) / n, u = 1 - t;
+    const double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
+    const TPointF next{b0 * p0.x + b1 * c1.x + b2 * c2.x + b3 * p3.x,
+                       b0 * p0.y + b1 * c1.y + b2 * c2.y + b3 * p3.y};
+    AddLine(previous, next, penWidth);
+    previous = next;
+  }
+}
+
+void TSpanShape::AddPolyline(const std::vector<TPoint>& points, int penWidth) {
   for (std::size_t k = 1; k < points.size(); ++k)
     AddLine(points[k - 1].x, points[k - 1].y, points[k].x, points[k].y, penWidth);
 }
 
-void TXorShape::Invert(TDib& bitmap) const {
-  if (bitmap.Empty() || bitmap.Width() != width_ || bitmap.Height() != height_ ||
-      bitmap.PixelFormat() != TPixelFormat::pf24bit || spans_.empty())
-    return;
+bool TSpanShape::Fits(const TDib& bitmap) const {
+  return !bitmap.Empty() && bitmap.Width() == width_ && bitmap.Height() == height_ &&
+         bitmap.PixelFormat() == TPixelFormat::pf24bit;
+}
+
+template <class Run>
+void TSpanShape::ForEachRun(Run&& run) const {
+  if (spans_.empty()) return;
   std::vector<Span> sortedCopy;
   const std::vector<Span>* spans = &spans_;
   if (!sorted_) {
@@ -232,25 +360,60 @@ void TXorShape::Invert(TDib& bitmap) const {
     });
     spans = &sortedCopy;
   }
-  // Overlapping spans of a row are merged so that each pixel flips once.
-  const auto flush = [&bitmap](int y, int x0, int x1) {
-    std::uint8_t* p = bitmap.ScanLine(y) + 3 * x0;
-    for (int k = 0, n = 3 * (x1 - x0 + 1); k < n; ++k) p[k] ^= 0xFF;
-  };
-  Span run = spans->front();
+  // Overlapping spans of a row are merged so that each pixel is visited once.
+  Span current = spans->front();
   for (std::size_t k = 1; k < spans->size(); ++k) {
     const Span& s = (*spans)[k];
-    if (s.y == run.y && s.x0 <= run.x1 + 1) {
-      run.x1 = std::max(run.x1, s.x1);
+    if (s.y == current.y && s.x0 <= current.x1 + 1) {
+      current.x1 = std::max(current.x1, s.x1);
     } else {
-      flush(run.y, run.x0, run.x1);
-      run = s;
+      run(current.y, current.x0, current.x1);
+      current = s;
     }
   }
-  flush(run.y, run.x0, run.x1);
+  run(current.y, current.x0, current.x1);
 }
 
-TRectI TXorShape::Bounds() const {
+namespace {
+
+template <class Op>
+void ApplyToRun(std::uint8_t* p, int count, Op op) {
+  for (int k = 0; k < count; ++k, p += 3) *p = op(*p);
+}
+
+}  // namespace
+
+void TSpanShape::Apply(TDib& bitmap, int plane, TPlaneOp op, std::uint8_t value) const {
+  if (!Fits(bitmap) || plane < 0 || plane > 2) return;
+  ForEachRun([&](int y, int x0, int x1) {
+    std::uint8_t* p = bitmap.ScanLine(y) + 3 * x0 + plane;
+    const int count = x1 - x0 + 1;
+    switch (op) {
+      case TPlaneOp::Set:
+        ApplyToRun(p, count, [value](std::uint8_t) { return value; });
+        break;
+      case TPlaneOp::Or:
+        ApplyToRun(p, count, [value](std::uint8_t b) { return static_cast<std::uint8_t>(b | value); });
+        break;
+      case TPlaneOp::And:
+        ApplyToRun(p, count, [value](std::uint8_t b) { return static_cast<std::uint8_t>(b & value); });
+        break;
+      case TPlaneOp::Xor:
+        ApplyToRun(p, count, [value](std::uint8_t b) { return static_cast<std::uint8_t>(b ^ value); });
+        break;
+    }
+  });
+}
+
+void TXorShape::Invert(TDib& bitmap) const {
+  if (!Fits(bitmap)) return;
+  ForEachRun([&bitmap](int y, int x0, int x1) {
+    std::uint8_t* p = bitmap.ScanLine(y) + 3 * x0;
+    for (int k = 0, n = 3 * (x1 - x0 + 1); k < n; ++k) p[k] ^= 0xFF;
+  });
+}
+
+TRectI TSpanShape::Bounds() const {
   if (Empty()) return {};
   int left = width_, right = -1;
   for (const Span& s : spans_) {
