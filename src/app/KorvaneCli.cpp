@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Dibactions.h"
+#include "imageio/LzwHooks.h"
 #include "imageio/Vistelio.h"
 
 namespace {
@@ -65,6 +66,7 @@ bool Load(TVistelIO& io, const std::filesystem::path& file) {
 int Info(const std::string& file) {
   TDib picture;
   TVistelIO io;
+  InstallLzwCoders(io.Params);
   io.SetAttachedBitmap(&picture);
   try {
     // Opening first gives a missing file its own message instead of the codec's.
@@ -90,6 +92,7 @@ int Convert(const std::string& in, const std::string& out,
     if (TStatus s = SetIOParamText(check, name, value); !s) return Usage(s.message());
   TDib picture;
   TVistelIO io;
+  InstallLzwCoders(io.Params);
   io.SetAttachedBitmap(&picture);
   try {
     TFileStream probe(in, TFileMode::fmOpenRead);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 
 namespace korvane {
 
@@ -24,10 +25,21 @@ using TGIFLZWCompFunc = void (*)(TStream& out, int height, int width, int bitsPe
 extern TGIFLZWDecompFunc DefGIF_LZWDECOMPFUNC;
 extern TGIFLZWCompFunc DefGIF_LZWCOMPFUNC;
 
-// Throws EInvalidGraphic on a file it cannot read; `numImages` gets the number of images.
+// Reads image GIF_ImageIndex into `bitmap`: 1 bit per pixel (in the file's two colours) for a
+// two-entry colour table, else 24 bits. Throws EInvalidGraphic on a file it cannot read; `numImages`
+// gets the number of images. `bitmap` and `params` change only when the image was read completely;
+// when the file has fewer images than asked for, both are left alone.
 void ReadGifStream(TStream& stream, TDib& bitmap, int& numImages, bool paramsOnly,
                   TProgressRec& progress, TIOParamsVals& params);
+// Writes `bitmap` (24 or 1 bits per pixel) as a single-image GIF of BitsPerSample bits per pixel.
+// An abort leaves the file incomplete.
 void WriteGifStream(TStream& stream, const TDib& bitmap, TIOParamsVals& params,
                     TProgressRec& progress);
+
+// The same on files; a file that cannot be opened or created raises the stream's error.
+void ReadGif(const std::filesystem::path& name, TDib& bitmap, int& numImages, bool paramsOnly,
+             TProgressRec& progress, TIOParamsVals& params);
+void WriteGif(const std::filesystem::path& name, const TDib& bitmap, TIOParamsVals& params,
+              TProgressRec& progress);
 
 }  // namespace korvane

@@ -29,6 +29,14 @@ using TTIFFLZWCompFunc = void (*)(const std::uint8_t* row, std::size_t count, TS
 extern TTIFFLZWDecompFunc DefTIFF_LZWDECOMPFUNC;
 extern TTIFFLZWCompFunc DefTIFF_LZWCOMPFUNC;
 
+// The program's own LZW decoder (Tiflzw) in pieces: each call writes the next `want` bytes of
+// the strip's output to `out` (fewer when the data ends) and returns how many it wrote; `first`
+// starts a new strip. The rows can thus be used while they are still in the cache, and a hostile
+// strip can never make the output grow beyond what the caller asks for. A call with no data
+// releases the state.
+std::size_t TIFFLZWDecodeNext(const std::uint8_t* data, std::size_t count, std::uint8_t* out,
+                              std::size_t want, std::shared_ptr<void>& state, bool first);
+
 // Throws EInvalidGraphic on a file it cannot read; `numImages` gets the number of images.
 void TIFFReadStream(TDib& bitmap, TStream& stream, int& numImages, bool paramsOnly,
                     TProgressRec& progress, TIOParamsVals& params);

@@ -176,11 +176,12 @@ TEST(Cli, UnreadableOrUnwritableFilesExitWithOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Cannot create file"), std::string::npos) << run.err;
 
-  // A format without its writer fails without leaving a file.
-  run = Cli(dir, {"convert", in, (dir / "out.gif").string()});
+  // A target that cannot be replaced (a folder of that name) fails without leaving a file.
+  std::filesystem::create_directory(dir / "taken.gif");
+  run = Cli(dir, {"convert", in, (dir / "taken.gif").string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(run.err.empty());
-  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"bad.bmp", "in.bmp"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"bad.bmp", "in.bmp", "taken.gif"}));
 }
 
 }  // namespace
