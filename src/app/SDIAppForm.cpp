@@ -8,6 +8,11 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QDateTime>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
@@ -15,18 +20,24 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/Dialogs.h"
+#include "app/GeneralParams.h"
 #include "app/Glyphs.h"
 #include "app/Random.h"
 #include "app/Zoomform1.h"
 #include "colour/Channelform1.h"
+#include "imageio/LzwHooks.h"
+#include "imageio/Vxopensavedlg.h"
 #include "colour/ColourTools.h"
 #include "filters/FilterTools.h"
 #include "paint/Brushform1.h"
@@ -41,6 +52,8 @@
 using namespace korvane;
 
 namespace {
+
+constexpr const char* kNothingToSave = "Nothing loaded, nothing to save. Press any button. ";
 
 QColor ToQColor(TColor c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 TColor FromQColor(const QColor& c) { return RGBColor(c.red(), c.green(), c.blue()); }
@@ -182,6 +195,7 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
   qApp->installEventFilter(this);
   CreateForms();
   setWindowTitle(CaptionText);
+  setAcceptDrops(true);
 }
 
 TSDIAppForm::~TSDIAppForm() {
@@ -202,6 +216,29 @@ void TSDIAppForm::CreateForms() {
           [this](const QString& text) { SetStatusPanelText(4, text); });
   ChannelForm = new TChannelForm(Editor, this);
   ZoomForm = new TZoomForm(Editor, *Paint1, this);
+  GeneralParams = new TGeneralParams(FileFormats, this);
+  GeneralParams->UserFilterDir = QDir::currentPath() + "/userdef";
+  GeneralParams->TutorialDir = QDir::currentPath() + "/htmtutor";
+  GeneralParams->OnApplied = [this] {
+    if (GeneralParams->SavePreview())
+      SaveDialog->ExOptions.insert(sdShowPreview);
+    else
+      SaveDialog->ExOptions.erase(sdShowPreview);
+    FormatsToIO(FileFormats, ImageIO.Params);
+  };
+
+  OpenDialog = new TOpenVistelDialog(this);
+  OpenDialog->setObjectName("OpenDialog");
+  OpenDialog->SetInitialDir(QDir::currentPath());
+  SaveDialog = new TSaveVistelDialog(this);
+  SaveDialog->setObjectName("SaveDialog");
+  SaveDialog->SetInitialDir(QDir::currentPath());
+  SaveDialog->AttachedVistelIO = &ImageIO;
+
+  // The program's own LZW coders go into the record once; the record's defaults are empty.
+  InstallLzwCoders(ImageIO.Params);
+  FormatsToIO(FileFormats, ImageIO.Params);
+  ImageIO.OnProgress = [this](void*, int percent) { ReportIOProgress(percent); };
 }
 
 void TSDIAppForm::BuildSpeedPanel() {
@@ -428,6 +465,9 @@ void TSDIAppForm::BuildMenus() {
   SaveItem = item(file, "&Save", &TSDIAppForm::SaveItemClick, "SaveItem");
   SavAsItem = item(file, "Save &As...", &TSDIAppForm::SavAsItemClick, "SavAsItem");
   RevertItem = item(file, "&Revert", &TSDIAppForm::RevertItemClick, "RevertItem");
+  RecentMenu = file->addMenu("Open &Recent");
+  RecentMenu->setObjectName("RecentMenu");
+  RecentMenu->setEnabled(false);
   file->addSeparator();
   PrintItem = item(file, "Print", &TSDIAppForm::PrintItemClick, "PrintItem");
   file->addSeparator();
@@ -830,29 +870,198 @@ void TSDIAppForm::NewItemClick() {
       Editor.DocumentLoaded = true;
       setWindowTitle(QString(CaptionText) + " - " + QString::fromStdString(Editor.CurrentFileName));
       SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+    } else {
+      // After the busy cursor: the message box needs the mouse.
+      Confirm("Error...", newImageFailure_.isEmpty() ? QString(kWrongImageFormat) : newImageFailure_);
+      newImageFailure_.clear();
     }
   }
   if (!ok) Editor.CurrentFileName = remembered;
 }
 
-void TSDIAppForm::OpenItemClick() {}
-void TSDIAppForm::SaveItemClick() {}
-void TSDIAppForm::SavAsItemClick() {}
-void TSDIAppForm::RevertItemClick() {}
-void TSDIAppForm::PrintItemClick() {}
-void TSDIAppForm::PreferencesItemClick() {}
+void TSDIAppForm::OpenItemClick() {
+  if (OpenDialog->Execute()) OpenFile(OpenDialog->GetFileName());
+}
+
+bool TSDIAppForm::OpenFile(const QString& fileName) {
+  FormActivate();  // a file named at start may come before the window was ever active
+  const std::string remembered = Editor.CurrentFileName;
+  Editor.CurrentFileName = fileName.toStdString();
+  if (!LoadWithMessages(Editor.CurrentFileName)) {
+    Editor.CurrentFileName = remembered;
+    return false;
+  }
+  Editor.DocumentLoaded = true;
+  setWindowTitle(QString(CaptionText) + " - " + fileName);
+  SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+  OpenDialog->SetInitialDir(QFileInfo(fileName).absolutePath());
+  RememberRecent(QFileInfo(fileName).absoluteFilePath());
+  return true;
+}
+
+void TSDIAppForm::SaveItemClick() {
+  if (!Editor.DocumentLoaded) {
+    Confirm("Error...", kNothingToSave);
+    return;
+  }
+  if (!Confirm("Save...", "Press OK to save all changes !")) return;
+  WriteDocument(QString::fromStdString(Editor.CurrentFileName));
+}
+
+void TSDIAppForm::SavAsItemClick() {
+  if (!Editor.DocumentLoaded) {
+    Confirm("Error...", kNothingToSave);
+    return;
+  }
+  if (!SaveDialog->Execute()) return;
+  const QString fileName = SaveDialog->GetFileName();
+  Editor.CurrentFileName = fileName.toStdString();
+  setWindowTitle(QString(CaptionText) + " - " + fileName);
+  WriteDocument(fileName);
+  SaveDialog->SetInitialDir(QFileInfo(fileName).absolutePath());
+}
+
+bool TSDIAppForm::WriteDocument(const QString& fileName) {
+  bool written = false;
+  QString failure;
+  {
+    TBusy busy(*this);
+    TIOProgress progress(*this);
+    ImageIO.SetAttachedBitmap(&document_.WorkBitmap());
+    try {
+      written = ImageIO.SaveToFile(std::filesystem::path(fileName.toStdString()));
+    } catch (const std::exception& e) {
+      failure = QString::fromStdString(e.what());
+    }
+    ImageIO.SetAttachedBitmap(nullptr);
+  }
+  if (!failure.isEmpty())
+    Confirm("Error...", failure);
+  else if (!written && ImageIO.Aborting)
+    SetStatusPanelText(0, "Save stopped; the file is as it was.");
+  return written;
+}
+
+void TSDIAppForm::RevertItemClick() {
+  if (!Confirm("Revert...", "Press OK to lose all changes since your last save!")) return;
+  if (LoadWithMessages(Editor.CurrentFileName)) Editor.DocumentLoaded = true;
+}
+
+void TSDIAppForm::PrintItemClick() {
+  Confirm("Printing...", "This feature will be available in final version!");
+}
+
+void TSDIAppForm::PreferencesItemClick() { GeneralParams->exec(); }
+
+bool TSDIAppForm::LoadWithMessages(const std::string& fileName) {
+  QString failure;
+  {
+    TBusy busy(*this);
+    if (document_.HasDocument()) RefreshView();
+    TIOProgress progress(*this);
+    try {
+      if (LoadOrCreate(fileName, false)) return true;
+      if (!ImageIO.Aborting) failure = kWrongImageFormat;
+    } catch (const std::exception& e) {
+      // The component's own words; the document is untouched.
+      failure = QString::fromStdString(e.what());
+    }
+  }
+  // Only once the busy cursor is gone: the message box needs the mouse.
+  if (failure.isEmpty())
+    SetStatusPanelText(0, "Loading stopped.");
+  else
+    Confirm("Error...", failure);
+  return false;
+}
+
+bool TSDIAppForm::LoadFile(const std::string& fileName) {
+  TDib picture;
+  ImageIO.SetAttachedBitmap(&picture);
+  bool loaded = false;
+  try {
+    loaded = ImageIO.LoadFromFile(std::filesystem::path(fileName));
+  } catch (...) {
+    ImageIO.SetAttachedBitmap(nullptr);
+    throw;
+  }
+  ImageIO.SetAttachedBitmap(nullptr);
+  if (!loaded || picture.Empty()) return false;
+  // Black-and-white files open as a 24-bit picture in their two colours.
+  if (picture.PixelFormat() == TPixelFormat::pf1bit) {
+    TDib wide;
+    if (!ConvertTo24Bit(picture, wide)) return false;
+    picture = std::move(wide);
+  }
+  if (!document_.LoadOrCreate(std::move(picture))) return false;
+  AfterDocumentReplaced();
+  return true;
+}
+
+void TSDIAppForm::ReportIOProgress(int percent) {
+  if (Progress.ReportProgress(std::clamp(percent, 1, 99), 100)) ImageIO.Aborting = true;
+}
+
+// The codecs report from wherever they start; the status text is taken and given back here.
+TSDIAppForm::TIOProgress::TIOProgress(TSDIAppForm& form) : form_(form) {
+  form_.Progress.ReportProgress(0, 100);
+}
+
+TSDIAppForm::TIOProgress::~TIOProgress() { form_.Progress.ReportProgress(100, 100); }
+
+void TSDIAppForm::RememberRecent(const QString& fileName) {
+  recentFiles_.removeAll(fileName);
+  recentFiles_.prepend(fileName);
+  constexpr int kRecentCount = 8;
+  while (recentFiles_.size() > kRecentCount) recentFiles_.removeLast();
+  RebuildRecentMenu();
+}
+
+void TSDIAppForm::RebuildRecentMenu() {
+  RecentMenu->clear();
+  for (int i = 0; i < recentFiles_.size(); ++i) {
+    const QString fileName = recentFiles_[i];
+    QAction* a = RecentMenu->addAction(QString("&%1 %2").arg(i + 1).arg(fileName));
+    connect(a, &QAction::triggered, this, [this, fileName] { OpenFile(fileName); });
+  }
+  RecentMenu->setEnabled(!recentFiles_.isEmpty());
+}
+
+namespace {
+// The one local image file a drag carries, or nothing.
+QString DroppedImage(const QMimeData* mime) {
+  if (!mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile()) return {};
+  static const QStringList kExtensions = {"jpg", "jpeg", "gif", "tif", "tiff", "pcx", "png", "bmp"};
+  const QString file = url.toLocalFile();
+  return kExtensions.contains(QFileInfo(file).suffix().toLower()) ? file : QString();
+}
+}  // namespace
+
+void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedImage(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TSDIAppForm::dropEvent(QDropEvent* event) {
+  const QString file = DroppedImage(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  // Not inside the drop: the message box must not run in the drag's event loop.
+  QTimer::singleShot(0, this, [this, file] { OpenFile(file); });
+}
+
 void TSDIAppForm::About1Click() {}
 void TSDIAppForm::Tutorial1Click() {}
 
 bool TSDIAppForm::LoadOrCreate(const std::string& fileName, bool isNew) {
-  (void)fileName;
-  if (!isNew) return false;
+  if (!isNew) return LoadFile(fileName);
   const TColor background = NewImageBackground(NewImage->BackgroundIndex, Editor.ForeColor.Color,
                                                 Editor.BackColor.Color);
   const TStatus status =
       document_.LoadOrCreate(NewImage->ImageWidth(), NewImage->ImageHeight(), background);
   if (!status) {
-    Confirm("Error...", QString::fromStdString(status.message()));
+    newImageFailure_ = QString::fromStdString(status.message());
     return false;
   }
   AfterDocumentReplaced();

@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QMainWindow>
 #include <QPoint>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -15,8 +16,10 @@
 
 #include "app/Document.h"
 #include "app/EditorState.h"
+#include "app/Fileformats.h"
 #include "app/Progress.h"
 #include "app/RubberBand.h"
+#include "imageio/Vistelio.h"
 
 class QAction;
 class QActionGroup;
@@ -37,6 +40,9 @@ class TBrushForm;
 class TRestrictForm;
 class TZoomForm;
 class TChannelForm;
+class TGeneralParams;
+class TOpenVistelDialog;
+class TSaveVistelDialog;
 class QDialog;
 
 // A filled rectangle with a border that reports presses: the colour swatches.
@@ -82,6 +88,14 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   TRestrictForm* RestrictForm = nullptr;
   TChannelForm* ChannelForm = nullptr;
   TZoomForm* ZoomForm = nullptr;
+  TGeneralParams* GeneralParams = nullptr;
+
+  // Loading and saving; the record keeps the format options between files.
+  korvane::TIOParamsVals& IOParams() { return ImageIO.Params; }
+  korvane::TVistelIO ImageIO;
+  korvane::TFileFormats FileFormats;  // the defaults kept between runs
+  TOpenVistelDialog* OpenDialog = nullptr;
+  TSaveVistelDialog* SaveDialog = nullptr;
 
   // Speed-button bar.
   QWidget* SpeedPanel = nullptr;
@@ -170,6 +184,15 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void RevertItemClick();
   void PrintItemClick();
   void PreferencesItemClick();
+  // Open's steps after the dialog: loads `fileName` as the document, or leaves everything as it
+  // was and says why. Also used for a file named at start, dropped or chosen from the list.
+  bool OpenFile(const QString& fileName);
+  // Writes the document to `fileName` in the format of its extension; false (with the reason
+  // shown) when it could not, the old file then being untouched.
+  bool WriteDocument(const QString& fileName);
+  // Recently opened files, newest first.
+  QStringList RecentFiles() const { return recentFiles_; }
+  QMenu* RecentMenu = nullptr;
   void UndoItemClick();
   void ClearItemClick();
   void About1Click();
@@ -240,6 +263,8 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
  protected:
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -257,6 +282,24 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void FinishCtrlGesture(QMouseEvent* event);
   void ColorReadout(const QPoint& client);
   void AfterDocumentReplaced();
+  // Loads the file into a picture and makes it the document; throws the I/O component's error.
+  bool LoadFile(const std::string& fileName);
+  // The load of Open and Revert: false when it failed, the reason shown once.
+  bool LoadWithMessages(const std::string& fileName);
+  void RememberRecent(const QString& fileName);
+  void RebuildRecentMenu();
+  void ReportIOProgress(int percent);
+  // The status text of a load or save, from start to end.
+  class TIOProgress {
+   public:
+    explicit TIOProgress(TSDIAppForm& form);
+    ~TIOProgress();
+    TIOProgress(const TIOProgress&) = delete;
+    TIOProgress& operator=(const TIOProgress&) = delete;
+
+   private:
+    TSDIAppForm& form_;
+  };
   void SetZoomPercent(double percent);
   QFrame* MakeToolPanel(const char* name, int width);
 
@@ -266,4 +309,6 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   int busy_ = 0;
   bool escapeHeld_ = false;
   QElapsedTimer clock_;
+  QStringList recentFiles_;
+  QString newImageFailure_;  // why the last new image could not be made
 };
