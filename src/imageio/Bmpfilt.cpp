@@ -383,19 +383,36 @@ void BMPReadStream(TStream& stream, TDib& bitmap, std::int64_t totalSize, bool p
       if (!out.SetSize(width, height)) Refuse();
       const std::size_t rowLength = static_cast<std::size_t>(RowLength(h.width, h.bits));
       const std::size_t used = static_cast<std::size_t>(3) * width;
-      std::vector<std::uint8_t> row(h.bits == 24 ? 0 : rowLength);
-      for (int fileRow = 0; fileRow < height; ++fileRow) {
-        if (progress.Aborted()) return;
-        std::uint8_t* target = out.Row(h.topDown ? height - 1 - fileRow : fileRow);
-        if (h.bits == 24) {
-          // The file's row layout is the bitmap's: read straight into it, then clear the padding.
-          stream.ReadBuffer(target, rowLength);
-          std::memset(target + used, 0, rowLength - used);
-        } else {
-          stream.ReadBuffer(row.data(), rowLength);
-          DecodeRow(p, row.data(), target, width);
+      if (h.bits == 24 && !h.topDown) {
+        // The file's rows are the bitmap's rows, in the same order: read them in large blocks
+        // straight into the bitmap (one system call, no copy through the stream's buffer), then
+        // report row by row as usual.
+        const int block =
+            static_cast<int>(std::max<std::size_t>(1, (std::size_t{4} << 20) / rowLength));
+        for (int first = 0; first < height; first += block) {
+          if (progress.Aborted()) return;
+          const int rows = std::min(block, height - first);
+          stream.ReadBuffer(out.Row(first), rowLength * static_cast<std::size_t>(rows));
+          for (int r = first; r < first + rows; ++r) {
+            if (progress.Aborted()) return;
+            std::memset(out.Row(r) + used, 0, rowLength - used);
+            progress.Advance();
+          }
         }
-        progress.Advance();
+      } else {
+        std::vector<std::uint8_t> row(h.bits == 24 ? 0 : rowLength);
+        for (int fileRow = 0; fileRow < height; ++fileRow) {
+          if (progress.Aborted()) return;
+          std::uint8_t* target = out.Row(h.topDown ? height - 1 - fileRow : fileRow);
+          if (h.bits == 24) {
+            stream.ReadBuffer(target, rowLength);
+            std::memset(target + used, 0, rowLength - used);
+          } else {
+            stream.ReadBuffer(row.data(), rowLength);
+            DecodeRow(p, row.data(), target, width);
+          }
+          progress.Advance();
+        }
       }
     }
     if (progress.Aborted()) return;

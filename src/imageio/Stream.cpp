@@ -13,7 +13,9 @@ namespace korvane {
 namespace {
 
 // Large enough that row-sized reads and writes go straight to the kernel.
-constexpr std::size_t kFileBuffer = 1 << 16;
+// Codecs move a row or less at a time; a large buffer turns that into few system calls. The C
+// library ignores a size given without a buffer, so the stream owns one.
+constexpr std::size_t kFileBuffer = std::size_t{1} << 20;
 
 std::string Quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
@@ -74,7 +76,8 @@ TFileStream::TFileStream(const std::filesystem::path& path, TFileMode mode)
       throw EFOpenError("Cannot open file " + Quoted(path) + ". " + Reason());
     throw EFCreateError("Cannot create file " + Quoted(path) + ". " + Reason());
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kFileBuffer);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
 }
 
 TFileStream::TFileStream(int fd, const std::filesystem::path& path, TFileMode mode)
@@ -86,7 +89,8 @@ TFileStream::TFileStream(int fd, const std::filesystem::path& path, TFileMode mo
       throw EFOpenError("Cannot open file " + Quoted(path) + ". " + Reason());
     throw EFCreateError("Cannot create file " + Quoted(path) + ". " + Reason());
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kFileBuffer);
+  buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
 }
 
 TFileStream::~TFileStream() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -90,6 +91,8 @@ class TFileStream final : public TStream {
   const std::filesystem::path& Path() const { return path_; }
 
  private:
+  // The FILE's buffer (the destructor closes the FILE before its members go).
+  std::unique_ptr<char[]> buffer_;
   std::FILE* file_ = nullptr;
   std::filesystem::path path_;
   TFileMode mode_;
