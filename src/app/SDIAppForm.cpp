@@ -32,6 +32,9 @@
 
 #include "app/Dialogs.h"
 #include "app/GeneralParams.h"
+#include "app/Toolform1.h"
+#include "app/Tutorial.h"
+#include "app/Usersave1.h"
 #include "app/Glyphs.h"
 #include "app/Random.h"
 #include "app/Zoomform1.h"
@@ -52,6 +55,17 @@
 using namespace korvane;
 
 namespace {
+
+// The working directory's tutorial when there is one, else the one shipped beside the program
+// (the build tree's copy, or the installed one).
+QString DefaultTutorialDir() {
+  const QString local = QDir::currentPath() + "/htmtutor";
+  if (QFileInfo::exists(local + "/index.htm")) return local;
+  const QString bin = QCoreApplication::applicationDirPath();
+  for (const QString& dir : {bin + "/htmtutor", bin + "/../share/korvane/htmtutor"})
+    if (QFileInfo::exists(dir + "/index.htm")) return QDir(dir).absolutePath();
+  return local;
+}
 
 constexpr const char* kNothingToSave = "Nothing loaded, nothing to save. Press any button. ";
 
@@ -208,6 +222,7 @@ void TSDIAppForm::CreateForms() {
   // AboutBox, TextForm, WngForm, BrushForm, NewImage, RestrictForm, ABrushForm, ContureForm,
   // ChannelForm, GrayScaleForm, ZoomForm, GeneralParams, UserSave, ToolForm, ResizeForm,
   // EnlargeForm, RotateForm, TutorialBox, LUTForm, ShadowForm.
+  AboutBox = new TAboutBox(this);
   WngForm = new TWngForm(this);
   BrushForm = new TBrushForm(Editor.Brush, Editor.BrushDialog, this);
   NewImage = new TNewImage(this);
@@ -218,8 +233,13 @@ void TSDIAppForm::CreateForms() {
   ZoomForm = new TZoomForm(Editor, *Paint1, this);
   GeneralParams = new TGeneralParams(FileFormats, this);
   GeneralParams->UserFilterDir = QDir::currentPath() + "/userdef";
-  GeneralParams->TutorialDir = QDir::currentPath() + "/htmtutor";
+  GeneralParams->TutorialDir = DefaultTutorialDir();
+  UserSave = new TUserSave(this);
+  ToolForm = new TToolForm(this);
+  UserSave->OnRebuild = [this] { RebuildUserLists(); };
+  TutorialBox = new TTutorialBox(this);
   GeneralParams->OnApplied = [this] {
+    RebuildUserLists();
     if (GeneralParams->SavePreview())
       SaveDialog->ExOptions.insert(sdShowPreview);
     else
@@ -669,6 +689,7 @@ void TSDIAppForm::FormActivate() {
   Editor.RoiMoveMode = 1;
   Editor.BumpMultiplier = 1;
   Editor.CompositeMode = 5;
+  RebuildUserLists();
   initialized_ = true;
 }
 
@@ -869,14 +890,20 @@ void TSDIAppForm::NewItemClick() {
     if (ok) {
       Editor.DocumentLoaded = true;
       setWindowTitle(QString(CaptionText) + " - " + QString::fromStdString(Editor.CurrentFileName));
-      SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+      ShowDocumentSize();
     } else {
       // After the busy cursor: the message box needs the mouse.
-      Confirm("Error...", newImageFailure_.isEmpty() ? QString(kWrongImageFormat) : newImageFailure_);
+      Confirm("Error...",
+              newImageFailure_.isEmpty() ? QString(kWrongImageFormat) : newImageFailure_);
       newImageFailure_.clear();
     }
   }
   if (!ok) Editor.CurrentFileName = remembered;
+}
+
+void TSDIAppForm::ShowDocumentSize() {
+  SetStatusPanelText(2,
+                     QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
 }
 
 void TSDIAppForm::OpenItemClick() {
@@ -893,7 +920,7 @@ bool TSDIAppForm::OpenFile(const QString& fileName) {
   }
   Editor.DocumentLoaded = true;
   setWindowTitle(QString(CaptionText) + " - " + fileName);
-  SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+  ShowDocumentSize();
   OpenDialog->SetInitialDir(QFileInfo(fileName).absolutePath());
   RememberRecent(QFileInfo(fileName).absoluteFilePath());
   return true;
@@ -1051,8 +1078,13 @@ void TSDIAppForm::dropEvent(QDropEvent* event) {
   QTimer::singleShot(0, this, [this, file] { OpenFile(file); });
 }
 
-void TSDIAppForm::About1Click() {}
-void TSDIAppForm::Tutorial1Click() {}
+void TSDIAppForm::About1Click() { AboutBox->About1Click(); }
+void TSDIAppForm::Tutorial1Click() { TutorialBox->Tutorial1Click(GeneralParams->TutorialDir); }
+
+void TSDIAppForm::RebuildUserLists() {
+  // The popups' own connections run P15Click and P16Click; the table editor comes later.
+  ::RebuildUserLists(*ToolForm, GeneralParams->UserFilterDir, {PMenu15, PMenu16, {}, {}, {}});
+}
 
 bool TSDIAppForm::LoadOrCreate(const std::string& fileName, bool isNew) {
   if (!isNew) return LoadFile(fileName);
@@ -1105,7 +1137,7 @@ void TSDIAppForm::UndoItemClick() {
   if (document_.ImageWidth() != width || document_.ImageHeight() != height) {
     Paint1->SetBitmap(&document_.WorkBitmap());
     SetZoomPercent(100.0);
-    SetStatusPanelText(2, QString("%1 * %2").arg(document_.ImageWidth()).arg(document_.ImageHeight()));
+    ShowDocumentSize();
   }
   RefreshView();
 }

@@ -41,6 +41,10 @@ class TRestrictForm;
 class TZoomForm;
 class TChannelForm;
 class TGeneralParams;
+class TAboutBox;
+class TToolForm;
+class TTutorialBox;
+class TUserSave;
 class TOpenVistelDialog;
 class TSaveVistelDialog;
 class QDialog;
@@ -82,6 +86,7 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   QFont CanvasFont;  // the font dialog's choice, for the text tool
 
   // Dialogs, in the order they are created.
+  TAboutBox* AboutBox = nullptr;
   TWngForm* WngForm = nullptr;
   TBrushForm* BrushForm = nullptr;
   TNewImage* NewImage = nullptr;
@@ -89,6 +94,9 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   TChannelForm* ChannelForm = nullptr;
   TZoomForm* ZoomForm = nullptr;
   TGeneralParams* GeneralParams = nullptr;
+  TUserSave* UserSave = nullptr;
+  TToolForm* ToolForm = nullptr;
+  TTutorialBox* TutorialBox = nullptr;
 
   // Loading and saving; the record keeps the format options between files.
   korvane::TIOParamsVals& IOParams() { return ImageIO.Params; }
@@ -184,6 +192,8 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void RevertItemClick();
   void PrintItemClick();
   void PreferencesItemClick();
+  // The user-file popups from the files in the user directory.
+  void RebuildUserLists();
   // Open's steps after the dialog: loads `fileName` as the document, or leaves everything as it
   // was and says why. Also used for a file named at start, dropped or chosen from the list.
   bool OpenFile(const QString& fileName);
@@ -282,6 +292,7 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   void FinishCtrlGesture(QMouseEvent* event);
   void ColorReadout(const QPoint& client);
   void AfterDocumentReplaced();
+  void ShowDocumentSize();  // status panel 2
   // Loads the file into a picture and makes it the document; throws the I/O component's error.
   bool LoadFile(const std::string& fileName);
   // The load of Open and Revert: false when it failed, the reason shown once.

@@ -221,7 +221,8 @@ void TSpanShape::AddRectangle(int x1, int y1, int x2, int y2, int penWidth) {
   const std::int64_t innerT = top + hi + 1, innerB = bottom - lo - 1;
   const int rowFrom = static_cast<int>(std::max<std::int64_t>(outerT, top_));
   const int rowTo = static_cast<int>(std::min<std::int64_t>(outerB, bottom_));
-  if (rowTo >= rowFrom) spans_.reserve(spans_.size() + 2 * static_cast<std::size_t>(rowTo - rowFrom + 1));
+  if (rowTo >= rowFrom)
+    spans_.reserve(spans_.size() + 2 * static_cast<std::size_t>(rowTo - rowFrom + 1));
   for (int y = rowFrom; y <= rowTo; ++y) {
     if (y >= innerT && y <= innerB && innerL <= innerR) {
       AddPixelSpan(y, outerL, innerL - 1);

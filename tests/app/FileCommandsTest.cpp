@@ -145,7 +145,8 @@ class TestFileCommands : public QObject {
     AnswerMessage(true, &seen);
     QVERIFY(!form_->OpenFile(dir_->filePath("bad.bmp")));
     QCOMPARE(seen.size(), 1);
-    QVERIFY2(seen.front().startsWith("Error...|") && seen.front().size() > 9, qPrintable(seen.front()));
+    QVERIFY2(seen.front().startsWith("Error...|") && seen.front().size() > 9,
+             qPrintable(seen.front()));
     QCOMPARE(form_->windowTitle(), title);
     QCOMPARE(QString::fromStdString(form_->Editor.CurrentFileName), good);
     QCOMPARE(form_->Document().ImageWidth(), 6);
