@@ -15,12 +15,18 @@
 #include <QtTest>
 
 #include <fstream>
+#include <algorithm>
 #include <functional>
+#include <vector>
 #include <memory>
 
 #include "app/Dialogs.h"
 #include "app/GeneralParams.h"
 #include "app/SDIAppForm.h"
+#include "imageio/Iopreviews.h"
+#include "imageio/LzwHooks.h"
+#include "imageio/Vxopensavedlg.h"
+#include "support/TestData.h"
 
 using namespace korvane;
 
@@ -32,6 +38,19 @@ void WhenModal(std::function<void(QWidget*)> act) {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal) {
       WhenModal(act);
+      return;
+    }
+    act(modal);
+  });
+}
+
+// Runs `act` on the next modal dialog of type T (another modal may be open beneath it).
+template <class T>
+void WhenModalIs(std::function<void(T*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!modal) {
+      WhenModalIs<T>(act);
       return;
     }
     act(modal);
@@ -244,6 +263,42 @@ class TestFileCommands : public QObject {
     QVERIFY(!form_->WriteDocument(dir_->filePath("missing/out.bmp")));
     QCOMPARE(seen.size(), 1);
     QVERIFY(seen.front().startsWith("Error...|"));
+  }
+
+  // As a user would: a PNG opened, saved as TIFF with LZW chosen through "Advanced", opened back.
+  void pngSavedAsLzwTiffThroughAdvancedComesBack() {
+    const auto data = test::TestDataDir();
+    if (!data) QSKIP(test::TestDataMissing());
+    const QString png = QString::fromStdString((*data / "png/good/basn2c08.png").string());
+    QVERIFY(form_->OpenFile(png));
+    const TDib& work = form_->Document().WorkBitmap();
+    const std::vector<std::uint8_t> before(work.Rows(), work.Rows() + work.ByteSize());
+
+    const QString tiff = dir_->filePath("saved.tif");
+    WhenModalIs<TSaveVistelDialog>([tiff](TSaveVistelDialog* dialog) {
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      QVERIFY(name);
+      name->setText(tiff);
+      WhenModalIs<TfIOPreviews>([](TfIOPreviews* options) {
+        QVERIFY(options->TiffCompressionCombo->isVisible());
+        options->TiffCompressionCombo->setCurrentText("LZW");
+        QTest::mouseClick(options->OKButton, Qt::LeftButton);
+      });
+      QTest::mouseClick(dialog->AdvancedButton, Qt::LeftButton);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    form_->SavAsItemClick();
+    QCOMPARE(form_->IOParams().TIFF_Compression, ioTIFF_LZW);
+    TVistelIO probe;
+    InstallLzwCoders(probe.Params);
+    probe.ParamsFromFile(tiff.toStdString());
+    QCOMPARE(probe.Params.FileType, ioTIFF);
+    QCOMPARE(probe.Params.TIFF_Compression, ioTIFF_LZW);
+
+    QVERIFY(form_->OpenFile(tiff));
+    const TDib& back = form_->Document().WorkBitmap();
+    QCOMPARE(back.Width(), 32);
+    QVERIFY(std::equal(before.begin(), before.end(), back.Rows()));
   }
 
   void printSaysItIsNotThereYet() {
