@@ -27,35 +27,15 @@
 #include "imageio/LzwHooks.h"
 #include "imageio/Vxopensavedlg.h"
 #include "support/TestData.h"
+#include "support/Modal.h"
 
 using namespace korvane;
 
 namespace {
 
-// Runs `act` on the modal dialog that the next call opens.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+using korvane::test::WhenModal;
+using korvane::test::WhenModalIs;
 
-// Runs `act` on the next modal dialog of type T (another modal may be open beneath it).
-template <class T>
-void WhenModalIs(std::function<void(T*)> act) {
-  QTimer::singleShot(0, [act] {
-    auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!modal) {
-      WhenModalIs<T>(act);
-      return;
-    }
-    act(modal);
-  });
-}
 
 // Answers the next `count` message boxes, one after the other, noting their titles and texts.
 void AnswerMessage(bool ok, QStringList* seen = nullptr, int count = 1) {

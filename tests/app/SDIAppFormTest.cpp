@@ -21,22 +21,14 @@
 #include "app/SDIAppForm.h"
 #include "paint/Restrictform1.h"
 #include "view/Vistelview.h"
+#include "support/Modal.h"
 
 using namespace korvane;
 
 namespace {
 
-// Runs `act` on the modal dialog that the next call opens.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+using korvane::test::WhenModal;
+
 
 void ClickButton(QWidget* dialog, const char* name) {
   auto* button = dialog->findChild<QPushButton*>(name);

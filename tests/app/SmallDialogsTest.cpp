@@ -23,20 +23,12 @@
 #include "app/Tutorial.h"
 #include "app/UserFiles.h"
 #include "app/Usersave1.h"
+#include "support/Modal.h"
 
 namespace {
 
-// Runs `act` on the modal dialog the next call opens.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+using korvane::test::WhenModal;
+
 
 QByteArray FileBytes(const QString& path) {
   QFile file(path);

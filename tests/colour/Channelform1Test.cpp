@@ -13,20 +13,14 @@
 #include "app/SDIAppForm.h"
 #include "colour/Channelform1.h"
 #include "widgets/Slidebar.h"
+#include "support/Modal.h"
 
 using namespace korvane;
 
 namespace {
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+
+using korvane::test::WhenModal;
+
 }  // namespace
 
 class TestChannelForm : public QObject {

@@ -748,50 +748,23 @@ TEST(GifCodec, ThroughTheComponent) {
 // ---------------------------------------------------------------------------------------------
 // The shared suite
 
-std::vector<std::filesystem::path> GifFiles(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.path().extension() == ".gif") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-// Loads through the component; "" when the picture equals its reference, else the error.
-std::string LoadSuiteFile(const std::filesystem::path& file) {
-  const TDib sentinel = GridPicture(3, 2, 3);
-  TDib target = GridPicture(3, 2, 3);
-  TVistelIO io;
-  io.SetAttachedBitmap(&target);
-  InstallLzwCoders(io.Params);
-  try {
-    if (!io.LoadFromFile(file)) return "nothing loaded";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(FirstDifference(target, sentinel), "");
-    return e.what();
-  }
-  const auto expected = test::ReadPpm(file.string() + ".ref.ppm");
-  if (!expected) return "loaded, but there is no reference";
-  const std::string diff = FirstDifference(target, *expected);
-  return diff.empty() ? "" : "differs: " + diff;
-}
-
 TEST(GifSuite, GoodFilesEqualTheirReferences) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = GifFiles(data / "gif" / "good");
+  const auto files = test::SuiteFiles(data / "gif" / "good", ".gif");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
-    EXPECT_EQ(LoadSuiteFile(file), "");
+    EXPECT_EQ(test::LoadSuiteFile(file), "");
   }
 }
 
 TEST(GifSuite, BadFilesAreRefused) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = GifFiles(data / "gif" / "bad");
+  const auto files = test::SuiteFiles(data / "gif" / "bad", ".gif");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
-    const std::string result = LoadSuiteFile(file);
+    const std::string result = test::LoadSuiteFile(file);
     EXPECT_NE(result.find(" : unrecognized GIF"), std::string::npos) << result;
   }
 }
@@ -800,10 +773,11 @@ TEST(GifSuite, QuestionableFilesHaveOneOutcome) {
   KORVANE_REQUIRE_TESTDATA(data);
   const std::filesystem::path dir = data / "gif" / "questionable";
   // A table that fills without a clear code is corrupt to this reader.
-  EXPECT_EQ(LoadSuiteFile(dir / "deferred-clear.gif"), "Corrupted GIF : unrecognized GIF");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "deferred-clear.gif"), "Corrupted GIF : unrecognized GIF");
   // The image alone, without the screen around it.
-  EXPECT_EQ(LoadSuiteFile(dir / "offset-frame.gif"), "");
-  EXPECT_EQ(LoadSuiteFile(dir / "frame-outside-screen.gif"), "Corrupted GIF : unrecognized GIF");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "offset-frame.gif"), "");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "frame-outside-screen.gif"),
+            "Corrupted GIF : unrecognized GIF");
 }
 
 }  // namespace

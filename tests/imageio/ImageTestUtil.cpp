@@ -8,6 +8,9 @@
 
 #include <unistd.h>
 
+#include "imageio/LzwHooks.h"
+#include "imageio/Vistelio.h"
+
 namespace korvane::test {
 
 Rgb PixelAt(const TDib& bitmap, int x, int y) {
@@ -152,6 +155,36 @@ std::vector<std::uint8_t> BuildBmp(const BmpSpec& spec) {
   if (offset > out.size() && offset < out.size() + 4096) out.resize(offset, 0);
   out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
   return out;
+}
+
+std::vector<std::filesystem::path> SuiteFiles(const std::filesystem::path& dir,
+                                              const std::string& extension) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    if (entry.path().extension() == extension) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string LoadSuiteFile(const std::filesystem::path& file) {
+  const auto colour = [](int x, int y) {
+    return Rgb{static_cast<std::uint8_t>(40 * x), static_cast<std::uint8_t>(90 * y), 7};
+  };
+  const TDib sentinel = MakeBitmap(3, 2, colour);
+  TDib target = MakeBitmap(3, 2, colour);
+  TVistelIO io;
+  io.SetAttachedBitmap(&target);
+  InstallLzwCoders(io.Params);
+  try {
+    if (!io.LoadFromFile(file)) return "nothing loaded";
+  } catch (const EInvalidGraphic& e) {
+    const std::string changed = FirstDifference(target, sentinel);
+    return changed.empty() ? e.what() : std::string(e.what()) + ", and the picture changed";
+  }
+  const auto expected = ReadPpm(file.string() + ".ref.ppm");
+  if (!expected) return "loaded, but there is no reference";
+  const std::string diff = FirstDifference(target, *expected);
+  return diff.empty() ? "" : "differs: " + diff;
 }
 
 }  // namespace korvane::test

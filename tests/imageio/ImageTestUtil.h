@@ -78,4 +78,12 @@ struct BmpSpec {
 };
 std::vector<std::uint8_t> BuildBmp(const BmpSpec& spec);
 
+// The files of a test-suite folder with this extension (".gif"), sorted by name.
+std::vector<std::filesystem::path> SuiteFiles(const std::filesystem::path& dir,
+                                              const std::string& extension);
+// Loads a suite file through the component, with the program's LZW coders, over a picture that
+// is already there: "" when the result equals the file's reference rendering, else what went
+// wrong (the component's message for a refused file, which must leave that picture as it was).
+std::string LoadSuiteFile(const std::filesystem::path& file);
+
 }  // namespace korvane::test

@@ -467,59 +467,33 @@ TEST(PcxCodec, ThroughTheComponent) {
 // ---------------------------------------------------------------------------------------------
 // The shared suite
 
-std::vector<std::filesystem::path> PcxFiles(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.path().extension() == ".pcx") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-// "" when the file loads and equals its reference, else the error.
-std::string LoadSuiteFile(const std::filesystem::path& file) {
-  const TDib sentinel = GridPicture(3, 2, 3);
-  TDib target = GridPicture(3, 2, 3);
-  TVistelIO io;
-  io.SetAttachedBitmap(&target);
-  try {
-    if (!io.LoadFromFile(file)) return "nothing loaded";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(FirstDifference(target, sentinel), "");
-    return e.what();
-  }
-  const auto expected = test::ReadPpm(file.string() + ".ref.ppm");
-  if (!expected) return "loaded, but there is no reference";
-  const std::string diff = FirstDifference(target, *expected);
-  return diff.empty() ? "" : "differs: " + diff;
-}
-
 TEST(PcxSuite, GoodFilesEqualTheirReferences) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = PcxFiles(data / "pcx" / "good");
+  const auto files = test::SuiteFiles(data / "pcx" / "good", ".pcx");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
-    EXPECT_EQ(LoadSuiteFile(file), "");
+    EXPECT_EQ(test::LoadSuiteFile(file), "");
   }
 }
 
 TEST(PcxSuite, BadFilesAreRefused) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = PcxFiles(data / "pcx" / "bad");
+  const auto files = test::SuiteFiles(data / "pcx" / "bad", ".pcx");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
-    EXPECT_EQ(LoadSuiteFile(file), "unrecognized PCX");
+    EXPECT_EQ(test::LoadSuiteFile(file), "unrecognized PCX");
   }
 }
 
 TEST(PcxSuite, QuestionableFilesHaveOneOutcome) {
   KORVANE_REQUIRE_TESTDATA(data);
   const std::filesystem::path dir = data / "pcx" / "questionable";
-  EXPECT_EQ(LoadSuiteFile(dir / "photo16-4planes.pcx"), "unrecognized PCX");
-  EXPECT_EQ(LoadSuiteFile(dir / "photo16-4bit-1plane.pcx"), "");
-  EXPECT_EQ(LoadSuiteFile(dir / "photo24-uncompressed.pcx"), "");
-  EXPECT_EQ(LoadSuiteFile(dir / "page1-mono-zero-palette.pcx"), "");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "photo16-4planes.pcx"), "unrecognized PCX");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "photo16-4bit-1plane.pcx"), "");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "photo24-uncompressed.pcx"), "");
+  EXPECT_EQ(test::LoadSuiteFile(dir / "page1-mono-zero-palette.pcx"), "");
 }
 
 }  // namespace

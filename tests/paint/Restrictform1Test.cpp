@@ -18,6 +18,7 @@
 #include "paint/Restrictform1.h"
 #include "paint/Restrictions.h"
 #include "widgets/Slidebar.h"
+#include "support/Modal.h"
 
 namespace korvane {
 // What QCOMPARE prints when settings differ.
@@ -34,16 +35,8 @@ using namespace korvane;
 
 namespace {
 
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+using korvane::test::WhenModal;
+
 
 // Answers the colour dialog the next click opens: with `chosen`, or Cancel when it is invalid.
 // `shown` receives the colour the dialog started at.

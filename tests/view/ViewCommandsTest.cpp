@@ -16,21 +16,14 @@
 #include "widgets/Rulerbox.h"
 #include "widgets/Slidebar.h"
 #include "view/Vistelview.h"
+#include "support/Modal.h"
 
 using namespace korvane;
 
 namespace {
-// Runs `act` on the modal dialog that the next call opens.
-void WhenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      WhenModal(act);
-      return;
-    }
-    act(modal);
-  });
-}
+
+using korvane::test::WhenModal;
+
 }  // namespace
 
 class TestViewCommands : public QObject {
