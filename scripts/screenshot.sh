@@ -16,13 +16,25 @@ cmake --build "$build" --target korvane >/dev/null
 display=":$((90 + RANDOM % 9))"
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp &
 xvfb=$!
-cleanup() { kill "$editor" "$wm" "$xvfb" 2>/dev/null || true; }
+editor="" wm=""
+cleanup() {
+  kill "$editor" "$wm" "$xvfb" 2>/dev/null || true
+  [ -n "${scratch:-}" ] && rm -rf "$scratch"
+}
 trap cleanup EXIT
 export DISPLAY="$display"
 sleep 1
 openbox &
 wm=$!
 sleep 1
+# A scratch folder with a few pictures from the public test suites, when they are there, so that
+# the open dialog has something to preview. The editor starts in it.
+scratch=$(mktemp -d)
+testdata="${KORVANE_TESTDATA:-$KORVANE_ROOT/../shared/testdata}"
+for f in jpeg/good/progressive.jpg png/good/basn2c08.png tiff/good/flower-rgb-planar-08.tif; do
+  [ -f "$testdata/$f" ] && cp "$testdata/$f" "$scratch/"
+done
+cd "$scratch"
 QT_QPA_PLATFORM=xcb "$build/src/korvane" &
 editor=$!
 window=""
@@ -56,4 +68,19 @@ sleep 0.5
 xdotool mousemove --window "$window" 300 300
 sleep 0.5
 import -window root "$out/adjust-and-rulers.png"
+
+# File, Open..., a picture typed into the name field: the preview panel shows it.
+if [ -f "$scratch/progressive.jpg" ]; then
+  xdotool windowactivate --sync "$window"
+  xdotool key --clearmodifiers alt+f
+  sleep 0.5
+  xdotool key o
+  sleep 1.5
+  xdotool type --delay 50 progressive.jpg
+  sleep 1.5
+  import -window root "$out/open-dialog.png"
+  xdotool key Return
+  sleep 1.5
+  import -window root "$out/opened.png"
+fi
 echo "screenshots in $out"

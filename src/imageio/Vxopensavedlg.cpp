@@ -195,6 +195,14 @@ TVistelFileDialog::TVistelFileDialog(QWidget* parent)
   VistelIO.OnProgress = [this](void*, int percent) { ProgressBar->setValue(percent); };
   connect(this, &QFileDialog::currentChanged, this,
           [this](const QString& path) { SelectionChange(path); });
+  // A name typed into the name field previews too, once it names a file of the folder.
+  if (auto* name = findChild<QLineEdit*>("fileNameEdit"))
+    connect(name, &QLineEdit::textChanged, this, [this](const QString& text) {
+      const QFileInfo typed(directory(), text);
+      if (!text.isEmpty() && typed.isFile() && typed.absoluteFilePath() != current_)
+        SelectionChange(typed.absoluteFilePath());
+    });
+  resize(860, 500);
   connect(ZoomCombo, &QComboBox::activated, this, [this] { ZoomComboChange(); });
   connect(PreviewCheck, &QCheckBox::clicked, this, [this] { PreviewCheckClick(); });
   connect(PreviewButton, &QToolButton::clicked, this, [this] { PreviewButtonClick(); });
