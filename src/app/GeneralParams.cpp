@@ -90,7 +90,7 @@ TGeneralParams::TGeneralParams(korvane::TFileFormats& formats, QWidget* parent)
           [this] { Browse(UserFilterDir, DirectoryEdit1); });
   connect(SelDir2_btn, &QPushButton::clicked, this,
           [this] { Browse(TutorialDir, DirectoryEdit2); });
-  // Cancel applies the edits too, and so does the close box: the dialog has no way back.
+  // Cancel applies the edits too: the dialog has no way back.
   connect(OKBtn, &QPushButton::clicked, this, &TGeneralParams::OKBtnClick);
   connect(CancelBtn, &QPushButton::clicked, this, &TGeneralParams::OKBtnClick);
 }

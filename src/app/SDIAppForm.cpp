@@ -911,6 +911,8 @@ void TSDIAppForm::OpenItemClick() {
 }
 
 bool TSDIAppForm::OpenFile(const QString& fileName) {
+  // Progress lets events through; a drop or a timer must not start a second load inside one.
+  if (busy_ > 0) return false;
   FormActivate();  // a file named at start may come before the window was ever active
   const std::string remembered = Editor.CurrentFileName;
   Editor.CurrentFileName = fileName.toStdString();
@@ -942,13 +944,17 @@ void TSDIAppForm::SavAsItemClick() {
   }
   if (!SaveDialog->Execute()) return;
   const QString fileName = SaveDialog->GetFileName();
+  SaveDialog->SetInitialDir(QFileInfo(fileName).absolutePath());
+  // Named after the file only once it is written: a later Save or Revert must not reach a file
+  // that holds something else.
+  if (!WriteDocument(fileName)) return;
   Editor.CurrentFileName = fileName.toStdString();
   setWindowTitle(QString(CaptionText) + " - " + fileName);
-  WriteDocument(fileName);
-  SaveDialog->SetInitialDir(QFileInfo(fileName).absolutePath());
 }
 
 bool TSDIAppForm::WriteDocument(const QString& fileName) {
+  if (busy_ > 0) return false;
+  ImageIO.Aborting = false;
   bool written = false;
   QString failure;
   {
@@ -971,7 +977,9 @@ bool TSDIAppForm::WriteDocument(const QString& fileName) {
 
 void TSDIAppForm::RevertItemClick() {
   if (!Confirm("Revert...", "Press OK to lose all changes since your last save!")) return;
-  if (LoadWithMessages(Editor.CurrentFileName)) Editor.DocumentLoaded = true;
+  if (!LoadWithMessages(Editor.CurrentFileName)) return;
+  Editor.DocumentLoaded = true;
+  ShowDocumentSize();
 }
 
 void TSDIAppForm::PrintItemClick() {
@@ -981,6 +989,9 @@ void TSDIAppForm::PrintItemClick() {
 void TSDIAppForm::PreferencesItemClick() { GeneralParams->exec(); }
 
 bool TSDIAppForm::LoadWithMessages(const std::string& fileName) {
+  if (busy_ > 0) return false;
+  ImageIO.Aborting = false;
+  loadFailure_.clear();
   QString failure;
   {
     TBusy busy(*this);
@@ -988,7 +999,7 @@ bool TSDIAppForm::LoadWithMessages(const std::string& fileName) {
     TIOProgress progress(*this);
     try {
       if (LoadOrCreate(fileName, false)) return true;
-      if (!ImageIO.Aborting) failure = kWrongImageFormat;
+      if (!ImageIO.Aborting) failure = loadFailure_.isEmpty() ? kWrongImageFormat : loadFailure_;
     } catch (const std::exception& e) {
       // The component's own words; the document is untouched.
       failure = QString::fromStdString(e.what());
@@ -1017,10 +1028,16 @@ bool TSDIAppForm::LoadFile(const std::string& fileName) {
   // Black-and-white files open as a 24-bit picture in their two colours.
   if (picture.PixelFormat() == TPixelFormat::pf1bit) {
     TDib wide;
-    if (!ConvertTo24Bit(picture, wide)) return false;
+    if (const TStatus s = ConvertTo24Bit(picture, wide); !s) {
+      loadFailure_ = QString::fromStdString(s.message());
+      return false;
+    }
     picture = std::move(wide);
   }
-  if (!document_.LoadOrCreate(std::move(picture))) return false;
+  if (const TStatus s = document_.LoadOrCreate(std::move(picture)); !s) {
+    loadFailure_ = QString::fromStdString(s.message());
+    return false;
+  }
   AfterDocumentReplaced();
   return true;
 }
@@ -1067,7 +1084,7 @@ QString DroppedImage(const QMimeData* mime) {
 }  // namespace
 
 void TSDIAppForm::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedImage(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (busy_ == 0 && !DroppedImage(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TSDIAppForm::dropEvent(QDropEvent* event) {

@@ -322,4 +322,5 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   QElapsedTimer clock_;
   QStringList recentFiles_;
   QString newImageFailure_;  // why the last new image could not be made
+  QString loadFailure_;      // why the last loaded picture could not become the document
 };

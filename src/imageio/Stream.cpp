@@ -70,18 +70,25 @@ void TStream::WriteU32(std::uint32_t v) {
 
 TFileStream::TFileStream(const std::filesystem::path& path, TFileMode mode)
     : path_(path), mode_(mode) {
+  // The buffer first: once the file is open, nothing may throw before the object owns it.
+  buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
   file_ = std::fopen(path.c_str(), mode == TFileMode::fmOpenRead ? "rb" : "w+b");
   if (!file_) {
     if (mode == TFileMode::fmOpenRead)
       throw EFOpenError("Cannot open file " + Quoted(path) + ". " + Reason());
     throw EFCreateError("Cannot create file " + Quoted(path) + ". " + Reason());
   }
-  buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
   std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
 }
 
 TFileStream::TFileStream(int fd, const std::filesystem::path& path, TFileMode mode)
     : path_(path), mode_(mode) {
+  try {
+    buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
+  } catch (...) {
+    ::close(fd);  // the descriptor is ours whatever happens
+    throw;
+  }
   file_ = ::fdopen(fd, mode == TFileMode::fmOpenRead ? "rb" : "w+b");
   if (!file_) {
     ::close(fd);
@@ -89,7 +96,6 @@ TFileStream::TFileStream(int fd, const std::filesystem::path& path, TFileMode mo
       throw EFOpenError("Cannot open file " + Quoted(path) + ". " + Reason());
     throw EFCreateError("Cannot create file " + Quoted(path) + ". " + Reason());
   }
-  buffer_ = std::make_unique_for_overwrite<char[]>(kFileBuffer);
   std::setvbuf(file_, buffer_.get(), _IOFBF, kFileBuffer);
 }
 

@@ -1,4 +1,5 @@
 // The File menu as a user drives it: open, save, save as, revert, print, preferences, drops.
+#include <QStandardPaths>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -84,6 +85,8 @@ class TestFileCommands : public QObject {
   Q_OBJECT
 
  private slots:
+  // Qt's own settings (the file dialogs' history) go to a test location, not the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
@@ -243,6 +246,17 @@ class TestFileCommands : public QObject {
     QVERIFY(!form_->WriteDocument(dir_->filePath("missing/out.bmp")));
     QCOMPARE(seen.size(), 1);
     QVERIFY(seen.front().startsWith("Error...|"));
+
+    // A save stopped on the way (as Escape does) leaves the file there as it was.
+    QFile saved(copy);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray before = saved.readAll();
+    saved.close();
+    form_->Document().WorkBitmap().ScanLine(0)[0] ^= 0xFF;
+    form_->ImageIO.OnProgress = [this](void*, int) { form_->ImageIO.Aborting = true; };
+    QVERIFY(!form_->WriteDocument(copy));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), before);
   }
 
   // As a user would: a PNG opened, saved as TIFF with LZW chosen through "Advanced", opened back.

@@ -1,4 +1,5 @@
 // The main window driven as a user drives it: clicks on tool buttons, tabs, swatches, menus.
+#include <QStandardPaths>
 #include <QRadioButton>
 #include <QAction>
 #include <QApplication>
@@ -74,6 +75,8 @@ class TestSDIAppForm : public QObject {
   Q_OBJECT
 
  private slots:
+  // Qt's own settings (the file dialogs' history) go to a test location, not the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
     form_ = new TSDIAppForm;
     form_->show();

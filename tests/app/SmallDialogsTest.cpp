@@ -1,5 +1,6 @@
 // The user-file save dialog, the tool form's lists and popups, and the link boxes, driven as a
 // user drives them.
+#include <QStandardPaths>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -102,6 +103,8 @@ class SmallDialogsTest : public QObject {
   }
 
  private slots:
+  // Qt's own settings (the file dialogs' history) go to a test location, not the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
     QVERIFY(temp_.isValid());
     dir_ = temp_.path() + "/user def";

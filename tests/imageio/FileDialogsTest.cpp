@@ -1,6 +1,7 @@
 // The open and save dialogs and the format-options window, driven by clicks and keys: the
 // preview's property lines, the filter and extension rules of the save dialog, the undo of
 // "Advanced" on cancel, and what each options page writes into the parameter record.
+#include <QStandardPaths>
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -146,6 +147,8 @@ class FileDialogsTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // Qt's own settings (the file dialogs' history) go to a test location, not the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   // --- filter and property lines ---------------------------------------------------------------
 
   void filterShowsTheDescriptions() {
