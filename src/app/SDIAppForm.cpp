@@ -38,10 +38,12 @@
 #include "app/Glyphs.h"
 #include "app/Random.h"
 #include "app/Zoomform1.h"
+#include "colour/AdjustPanel.h"
 #include "colour/Channelform1.h"
 #include "imageio/LzwHooks.h"
 #include "imageio/Vxopensavedlg.h"
 #include "colour/ColourTools.h"
+#include "colour/ShiftPanel.h"
 #include "filters/FilterTools.h"
 #include "paint/Brushform1.h"
 #include "paint/PaintTools.h"
@@ -203,6 +205,8 @@ TSDIAppForm::TSDIAppForm(QWidget* parent) : QMainWindow(parent) {
 
   BuildMenus();
   BuildPopups();
+  AdjustPanel = BuildAdjustPanel(*this);
+  ShiftPanel = BuildShiftPanel(*this);
   BuildStatusBar();
 
   connect(TabBar1, &QTabBar::currentChanged, this, &TSDIAppForm::TabControl1Change);

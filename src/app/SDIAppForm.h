@@ -41,6 +41,8 @@ class TRestrictForm;
 class TZoomForm;
 class TChannelForm;
 class TGeneralParams;
+class TAdjustPanel;
+class TShiftPanel;
 class TAboutBox;
 class TToolForm;
 class TTutorialBox;
@@ -127,6 +129,8 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   QFrame *AdjPan, *ExchPan, *MovPan, *WarpPan, *ShiftPan, *Flt3Pan, *RtchPan, *DrawPan, *IPLPan1,
       *Flt7Pan, *TwistPan, *HistoPan, *HistoPanA;
   TSlideBar *TrackRed, *TrackGreen, *TrackBlue;
+  TAdjustPanel* AdjustPanel = nullptr;  // the controls of AdjPan and ShiftPan
+  TShiftPanel* ShiftPanel = nullptr;
   QLabel *TrackRedLab, *TrackGreenLab, *TrackBlueLab;
 
   // Menus.
