@@ -1274,6 +1274,12 @@ int TSDIAppForm::ShapePenWidth() const { return Editor.Brush.BrushSize; }
 
 void TSDIAppForm::RefreshRubber() { Paint1->UpdateBitmapRect(Rubber.Dirty()); }
 
+bool TSDIAppForm::FreeHandedCircles() const {
+  for (QAction* a : PMenu12->actions())
+    if (a->isChecked()) return a->text() == "Free Handed Circles";
+  return false;
+}
+
 void TSDIAppForm::BeginShapeStroke(int x, int y, bool twoColor) {
   DrawPress(*this, x, y, ShapeCode(twoColor), true);
   Rubber.RubberPenWidth = ShapePenWidth();
@@ -1291,6 +1297,7 @@ void TSDIAppForm::Paint1MouseDown(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
+  ToolRoutine = nullptr;  // a panel's capture gives its tool's routine for this press only
   const auto libraryStroke = [&](void (*capture)(TSDIAppForm&)) {
     capture(*this);
     document_.CloneCleanIntoScratch();

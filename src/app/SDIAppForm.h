@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/Document.h"
@@ -20,6 +21,7 @@
 #include "app/Progress.h"
 #include "app/RubberBand.h"
 #include "imageio/Vistelio.h"
+#include "paint/Stroke.h"
 
 class QAction;
 class QActionGroup;
@@ -84,6 +86,12 @@ class TSDIAppForm : public QMainWindow, public korvane::IProgressHost {
   korvane::TPoint PanAnchor;  // image pixels
   QPoint PressPoint;          // client pixels of the view
   korvane::TRoiPoints RoiPoints{};
+  // The brush stroke in progress, and the pixel routine the active tool's panel gave at the
+  // press (empty: the tool does not paint with the brush yet).
+  std::unique_ptr<korvane::TStroke> Stroke;
+  korvane::PixelRoutine ToolRoutine;
+  // Whether the checked shape of PMenu12 is "Free Handed Circles".
+  bool FreeHandedCircles() const;
   bool Initialized() const { return initialized_; }
   QFont CanvasFont;  // the font dialog's choice, for the text tool
 

@@ -16,6 +16,7 @@
 #include "app/SDIAppForm.h"
 #include "colour/AdjustPanel.h"
 #include "colour/ShiftPanel.h"
+#include "view/Vistelview.h"
 #include "widgets/Slidebar.h"
 
 using namespace korvane;
@@ -95,6 +96,29 @@ class AdjustShiftPanelTest : public QObject {
     Click(adjust_->ImgApp);
     QCOMPARE(WorkPixel(*form_, 0, 3), RGBColor(0, 3, 76));
     QCOMPARE(WorkPixel(*form_, 9, 3), RGBColor(18, 3, 76));
+  }
+
+  // Free hand with the Adjust tool: the brush paints along the path only, in one undo step.
+  void aFreeHandDragPaintsWithTheBrush() {
+    MakeDocument(*form_, 120, 60);
+    const TDib& clean = form_->Document().CleanBitmap();
+    const std::vector<std::uint8_t> before(clean.Rows(), clean.Rows() + clean.ByteSize());
+    Click(form_->adjust);
+    form_->TrackRed->SetPosition(100);
+    QWidget* vp = form_->Paint1->viewport();
+    const auto at = [this](int x, int y) {
+      return QPoint(form_->Paint1->XBmp2Scr(x), form_->Paint1->YBmp2Scr(y));
+    };
+    QTest::mousePress(vp, Qt::LeftButton, {}, at(20, 30));
+    for (int x = 25; x <= 60; x += 5) QTest::mouseMove(vp, at(x, 30));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, at(60, 30));
+    QCOMPARE(form_->Editor.OverlayMode, 0);
+    QVERIFY(!form_->Stroke);
+    QCOMPARE(WorkPixel(*form_, 40, 30), RGBColor(255, 30, 77));  // on the path
+    QCOMPARE(WorkPixel(*form_, 100, 5), RGBColor(100, 5, 77));   // far from it
+    QVERIFY(WorkEqualsClean(*form_));                             // committed
+    Click(form_->undo);
+    QVERIFY(std::memcmp(clean.Rows(), before.data(), before.size()) == 0);
   }
 
   void adjustModesAndBasesAreCaptured() {
