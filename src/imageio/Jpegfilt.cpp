@@ -164,7 +164,8 @@ unsigned ScaleDenominator(TIOJPEGScale scale) {
 }
 
 int DpiFromDensity(unsigned unit, unsigned density, int fallback) {
-  if (density == 0) return fallback;
+  // Unit 0 gives only the pixels' aspect ratio (1:1 in most files), not a resolution.
+  if (density == 0 || unit == 0) return fallback;
   if (unit == 2) return static_cast<int>(density * 2.54);
   return static_cast<int>(density);
 }

@@ -856,6 +856,14 @@ TEST(JpegDensity, DotsPerInchAndPerCentimetre) {
   (void)ReadJpeg(file, read);
   EXPECT_EQ(read.DpiX, 299);
   EXPECT_EQ(read.DpiY, 149);
+
+  // Unit 0 is an aspect ratio: the screen's resolution, not 1 x 1 dpi.
+  file[13] = 0;
+  file[14] = 0, file[15] = 1;
+  file[16] = 0, file[17] = 1;
+  (void)ReadJpeg(file, read);
+  EXPECT_EQ(read.DpiX, gSystemDPIX);
+  EXPECT_EQ(read.DpiY, gSystemDPIY);
 }
 
 TEST(JpegReader, GreyLoadsAs24BitAndSavesAgainAsGrey) {
