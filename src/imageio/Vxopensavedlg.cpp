@@ -1,8 +1,10 @@
 #include "imageio/Vxopensavedlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -229,7 +231,11 @@ bool TVistelFileDialog::RunDialog() {
   fileName_.clear();
   ClearPreview();
   ClearFields();
-  if (exec() != QDialog::Accepted) return false;
+  const int result = exec();
+  // Return pressed while the name field's completion list was open leaves that list standing.
+  if (auto* name = findChild<QLineEdit*>("fileNameEdit"); name && name->completer())
+    name->completer()->popup()->hide();
+  if (result != QDialog::Accepted) return false;
   const QStringList files = selectedFiles();
   if (files.isEmpty()) return false;
   fileName_ = files.first();
