@@ -19,9 +19,6 @@ namespace korvane {
 
 class TDocument;
 
-// A brush tool's per-pixel operation: it reads and writes the write-back's cursor.
-using PixelRoutine = std::function<void(TWriteBack&)>;
-
 enum TAdjustMode : int {
   AdjustBrightness = 1,
   AdjustColorStretch = 2,

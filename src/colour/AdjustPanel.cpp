@@ -9,26 +9,8 @@
 #include <QVBoxLayout>
 
 #include "app/SDIAppForm.h"
+#include "colour/PanelButton.h"
 #include "widgets/Slidebar.h"
-
-namespace {
-
-QToolButton* SpeedButton(QWidget* parent, const char* name, const char* caption,
-                         bool checkable) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setText(caption);
-  b->setCheckable(checkable);
-  b->setAutoRaise(checkable);
-  b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  b->setFixedHeight(19);
-  QFont f = b->font();
-  f.setPixelSize(11);
-  b->setFont(f);
-  return b;
-}
-
-}  // namespace
 
 TAdjustPanel::TAdjustPanel(TSDIAppForm& form) : QObject(form.AdjPan), form_(form) {
   QWidget* pan = form.AdjPan;
@@ -44,7 +26,7 @@ TAdjustPanel::TAdjustPanel(TSDIAppForm& form) : QObject(form.AdjPan), form_(form
       {&AdjMin, {"AdjMin", "Minimum"}}};
   int id = korvane::kMinAdjustMode;
   for (const auto& [button, text] : modes) {
-    *button = SpeedButton(pan, text.first, text.second, true);
+    *button = PanelButton(pan, text.first, text.second, true);
     modes_->addButton(*button, id++);
     modeColumn->addWidget(*button);
   }
@@ -53,22 +35,22 @@ TAdjustPanel::TAdjustPanel(TSDIAppForm& form) : QObject(form.AdjPan), form_(form
 
   auto* resets = new QHBoxLayout;
   resets->setSpacing(1);
-  ResetRed = SpeedButton(pan, "ResetRed", "R", false);
-  ResetGreen = SpeedButton(pan, "ResetGreen", "G", false);
-  ResetBlue = SpeedButton(pan, "ResetBlue", "B", false);
+  ResetRed = PanelButton(pan, "ResetRed", "R", false);
+  ResetGreen = PanelButton(pan, "ResetGreen", "G", false);
+  ResetBlue = PanelButton(pan, "ResetBlue", "B", false);
   for (QToolButton* b : {ResetRed, ResetGreen, ResetBlue}) resets->addWidget(b);
 
   AdjChkBox = new QCheckBox("Lock", pan);
   AdjChkBox->setObjectName("AdjChkBox");
 
   auto* bases = new QButtonGroup(this);
-  AdjMaxPerc = SpeedButton(pan, "AdjMaxPerc", "Max %", true);
-  AdjCurPerc = SpeedButton(pan, "AdjCurPerc", "Current %", true);
+  AdjMaxPerc = PanelButton(pan, "AdjMaxPerc", "Max %", true);
+  AdjCurPerc = PanelButton(pan, "AdjCurPerc", "Current %", true);
   bases->addButton(AdjMaxPerc);
   bases->addButton(AdjCurPerc);
   AdjMaxPerc->setChecked(true);
 
-  ImgApp = SpeedButton(pan, "ImgApp", "Apply", false);
+  ImgApp = PanelButton(pan, "ImgApp", "Apply", false);
 
   // Before the trailing stretch the main window left at the end.
   int at = column->count();

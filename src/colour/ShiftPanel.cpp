@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "app/SDIAppForm.h"
+#include "colour/PanelButton.h"
 
 namespace {
 
@@ -55,17 +56,6 @@ QIcon ArrowGlyph(int dx, int dy) {
   return QIcon(pixmap);
 }
 
-QToolButton* PanelButton(QWidget* parent, const char* name, const QString& caption) {
-  auto* b = new QToolButton(parent);
-  b->setObjectName(name);
-  b->setText(caption);
-  b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  b->setFixedHeight(19);
-  QFont f = b->font();
-  f.setPixelSize(11);
-  b->setFont(f);
-  return b;
-}
 
 }  // namespace
 

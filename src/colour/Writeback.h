@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "app/Dibactions.h"
 #include "app/EditorState.h"
@@ -107,5 +108,8 @@ class TWriteBack {
   int height_ = 0;
   int stride_ = 0;
 };
+
+// A brush tool's per-pixel operation: it reads and writes the write-back's cursor.
+using PixelRoutine = std::function<void(TWriteBack&)>;
 
 }  // namespace korvane

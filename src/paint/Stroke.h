@@ -26,8 +26,6 @@ namespace korvane {
 
 class TDocument;
 
-using PixelRoutine = std::function<void(TWriteBack&)>;
-
 class TStroke;
 // Renders one stamp and runs the pixel routine over it.
 using StampRoutine = std::function<void(TStroke&)>;

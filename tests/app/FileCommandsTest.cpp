@@ -27,8 +27,8 @@
 #include "imageio/Iopreviews.h"
 #include "imageio/LzwHooks.h"
 #include "imageio/Vxopensavedlg.h"
-#include "support/TestData.h"
 #include "support/Modal.h"
+#include "support/TestData.h"
 
 using namespace korvane;
 

@@ -21,47 +21,23 @@
 #include "app/Dialogs.h"
 #include "app/SDIAppForm.h"
 #include "paint/Restrictform1.h"
-#include "view/Vistelview.h"
+#include "support/FormDocument.h"
 #include "support/Modal.h"
+#include "view/Vistelview.h"
 
 using namespace korvane;
 
 namespace {
 
+using korvane::test::MakeDocument;
 using korvane::test::WhenModal;
-
+using korvane::test::WorkEqualsClean;
+using korvane::test::WorkPixel;
 
 void ClickButton(QWidget* dialog, const char* name) {
   auto* button = dialog->findChild<QPushButton*>(name);
   QVERIFY(button);
   QTest::mouseClick(button, Qt::LeftButton);
-}
-
-TColor WorkPixel(TSDIAppForm& form, int x, int y) {
-  const TDib& work = form.Document().WorkBitmap();
-  const std::uint8_t* p = work.ScanLine(y) + 3 * x;
-  return RGBColor(p[2], p[1], p[0]);
-}
-
-// A document of the given size whose pixel (x, y) is red x, green y, blue 77.
-void MakeDocument(TSDIAppForm& form, int w, int h) {
-  form.NewImage->UDWidth->setValue(w);
-  form.NewImage->UDHeight->setValue(h);
-  QVERIFY(form.LoadOrCreate(TempPictureName, true));
-  for (TDib* b : {&form.Document().WorkBitmap(), &form.Document().CleanBitmap()})
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        std::uint8_t* p = b->ScanLine(y) + 3 * x;
-        p[0] = 77;
-        p[1] = static_cast<std::uint8_t>(y);
-        p[2] = static_cast<std::uint8_t>(x);
-      }
-  form.RefreshView();
-}
-
-bool WorkEqualsClean(TSDIAppForm& form) {
-  const TDib& w = form.Document().WorkBitmap();
-  return std::memcmp(w.Rows(), form.Document().CleanBitmap().Rows(), w.ByteSize()) == 0;
 }
 
 void CheckShape(TSDIAppForm& form, const QString& caption) {

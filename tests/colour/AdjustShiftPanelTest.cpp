@@ -16,6 +16,7 @@
 #include "app/SDIAppForm.h"
 #include "colour/AdjustPanel.h"
 #include "colour/ShiftPanel.h"
+#include "support/FormDocument.h"
 #include "view/Vistelview.h"
 #include "widgets/Slidebar.h"
 
@@ -23,31 +24,9 @@ using namespace korvane;
 
 namespace {
 
-// A document whose pixel (x, y) is red x, green y, blue 77.
-void MakeDocument(TSDIAppForm& form, int w, int h) {
-  form.NewImage->UDWidth->setValue(w);
-  form.NewImage->UDHeight->setValue(h);
-  QVERIFY(form.LoadOrCreate(TempPictureName, true));
-  for (TDib* b : {&form.Document().WorkBitmap(), &form.Document().CleanBitmap()})
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        std::uint8_t* p = b->ScanLine(y) + 3 * x;
-        p[0] = 77;
-        p[1] = static_cast<std::uint8_t>(y);
-        p[2] = static_cast<std::uint8_t>(x);
-      }
-  form.RefreshView();
-}
-
-TColor WorkPixel(TSDIAppForm& form, int x, int y) {
-  const std::uint8_t* p = form.Document().WorkBitmap().ScanLine(y) + 3 * x;
-  return RGBColor(p[2], p[1], p[0]);
-}
-
-bool WorkEqualsClean(TSDIAppForm& form) {
-  const TDib& w = form.Document().WorkBitmap();
-  return std::memcmp(w.Rows(), form.Document().CleanBitmap().Rows(), w.ByteSize()) == 0;
-}
+using korvane::test::MakeDocument;
+using korvane::test::WorkEqualsClean;
+using korvane::test::WorkPixel;
 
 void Click(QWidget* w) {
   QVERIFY(w);

@@ -12,8 +12,8 @@
 #include "app/EditorState.h"
 #include "app/SDIAppForm.h"
 #include "colour/Channelform1.h"
-#include "widgets/Slidebar.h"
 #include "support/Modal.h"
+#include "widgets/Slidebar.h"
 
 using namespace korvane;
 

@@ -17,8 +17,8 @@
 #include "app/SDIAppForm.h"
 #include "paint/Restrictform1.h"
 #include "paint/Restrictions.h"
-#include "widgets/Slidebar.h"
 #include "support/Modal.h"
+#include "widgets/Slidebar.h"
 
 namespace korvane {
 // What QCOMPARE prints when settings differ.

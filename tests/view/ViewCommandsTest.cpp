@@ -13,10 +13,10 @@
 #include "app/Dialogs.h"
 #include "app/SDIAppForm.h"
 #include "app/Zoomform1.h"
+#include "support/Modal.h"
+#include "view/Vistelview.h"
 #include "widgets/Rulerbox.h"
 #include "widgets/Slidebar.h"
-#include "view/Vistelview.h"
-#include "support/Modal.h"
 
 using namespace korvane;
 
