@@ -19,14 +19,6 @@ namespace {
 using test::FirstDifference;
 using test::ReadPpm;
 
-std::vector<std::filesystem::path> BmpFiles(const std::filesystem::path& dir) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.path().extension() == ".bmp") files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 // A sentinel picture that a refused load must leave in place.
 TDib Sentinel() {
   return test::MakeBitmap(3, 2, [](int x, int y) { return test::Rgb{7, static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)}; });
@@ -61,7 +53,7 @@ bool LoadAndCompare(const std::filesystem::path& file) {
 
 TEST(BmpSuite, GoodFilesEqualTheirReferences) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = BmpFiles(data / "bmp" / "good");
+  const auto files = test::SuiteFiles(data / "bmp" / "good", ".bmp");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
@@ -71,7 +63,7 @@ TEST(BmpSuite, GoodFilesEqualTheirReferences) {
 
 TEST(BmpSuite, BadFilesAreRefused) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = BmpFiles(data / "bmp" / "bad");
+  const auto files = test::SuiteFiles(data / "bmp" / "bad", ".bmp");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
@@ -137,7 +129,7 @@ const std::map<std::string, bool>& QuestionableOutcomes() {
 
 TEST(BmpSuite, QuestionableFilesHaveTheirDecidedOutcome) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = BmpFiles(data / "bmp" / "questionable");
+  const auto files = test::SuiteFiles(data / "bmp" / "questionable", ".bmp");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     const std::string name = file.filename().string();

@@ -160,6 +160,7 @@ std::vector<std::uint8_t> BuildBmp(const BmpSpec& spec) {
 std::vector<std::filesystem::path> SuiteFiles(const std::filesystem::path& dir,
                                               const std::string& extension) {
   std::vector<std::filesystem::path> files;
+  if (!std::filesystem::is_directory(dir)) return files;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
     if (entry.path().extension() == extension) files.push_back(entry.path());
   std::sort(files.begin(), files.end());

@@ -1017,15 +1017,6 @@ TEST(JpegPngThroughVistelIO, AlphaWithoutBackgroundChunkUsesTheComponentBackgrou
 // ---------------------------------------------------------------------------------------------
 // The shared suites
 
-std::vector<std::filesystem::path> Files(const std::filesystem::path& dir, const char* ext) {
-  std::vector<std::filesystem::path> files;
-  if (!std::filesystem::is_directory(dir)) return files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    if (entry.path().extension() == ext) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 // Loads through the component onto a black background, as the references are drawn.
 void ExpectMatchesReference(const std::filesystem::path& file, int tolerance) {
   TDib target;
@@ -1058,7 +1049,7 @@ void ExpectRefused(const std::filesystem::path& file, const char* message) {
 
 TEST(PngSuite, GoodFilesEqualTheirReferences) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = Files(data / "png" / "good", ".png");
+  const auto files = test::SuiteFiles(data / "png" / "good", ".png");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
@@ -1068,7 +1059,7 @@ TEST(PngSuite, GoodFilesEqualTheirReferences) {
 
 TEST(PngSuite, BadFilesAreRefused) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = Files(data / "png" / "bad", ".png");
+  const auto files = test::SuiteFiles(data / "png" / "bad", ".png");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
@@ -1078,7 +1069,7 @@ TEST(PngSuite, BadFilesAreRefused) {
 
 TEST(JpegSuite, GoodFilesMatchTheirReferencesClosely) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = Files(data / "jpeg" / "good", ".jpg");
+  const auto files = test::SuiteFiles(data / "jpeg" / "good", ".jpg");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
@@ -1088,7 +1079,7 @@ TEST(JpegSuite, GoodFilesMatchTheirReferencesClosely) {
 
 TEST(JpegSuite, BadFilesAreRefused) {
   KORVANE_REQUIRE_TESTDATA(data);
-  const auto files = Files(data / "jpeg" / "bad", ".jpg");
+  const auto files = test::SuiteFiles(data / "jpeg" / "bad", ".jpg");
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     SCOPED_TRACE(file.filename().string());
