@@ -307,27 +307,16 @@ bool TStroke::ComputeStampBox() {
 }
 
 bool TStroke::WrapStroke() {
-  const int maxX = doc_.MaxX(), maxY = doc_.MaxY();
-  bool moved = false;
-  if (StrokeX1 < 0 || StrokeX2 < 0) {
-    StrokeX1 += maxX;
-    StrokeX2 += maxX;
-    moved = true;
-  } else if (StrokeX1 > maxX || StrokeX2 > maxX) {
-    StrokeX1 -= maxX;
-    StrokeX2 -= maxX;
-    moved = true;
-  }
-  if (StrokeY1 < 0 || StrokeY2 < 0) {
-    StrokeY1 += maxY;
-    StrokeY2 += maxY;
-    moved = true;
-  } else if (StrokeY1 > maxY || StrokeY2 > maxY) {
-    StrokeY1 -= maxY;
-    StrokeY2 -= maxY;
-    moved = true;
-  }
-  return moved;
+  // A segment leaving one side comes back in from the other, both ends moved together.
+  const auto wrap = [](int& a, int& b, int max) {
+    const int by = a < 0 || b < 0 ? max : a > max || b > max ? -max : 0;
+    a += by;
+    b += by;
+    return by != 0;
+  };
+  const bool movedX = wrap(StrokeX1, StrokeX2, doc_.MaxX());
+  const bool movedY = wrap(StrokeY1, StrokeY2, doc_.MaxY());
+  return movedX || movedY;
 }
 
 void TStroke::ClipSegmentToContour() {
